@@ -21,7 +21,8 @@ QtEventLoop::~QtEventLoop() = default;
 void QtEventLoop::Post(Task task) {
   queue_.Post(std::move(task));
   // Queued invocation is thread-safe and wakes the main thread's loop.
-  QMetaObject::invokeMethod(context_.get(), [this] { Pump(); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      context_.get(), [this] { Pump(); }, Qt::QueuedConnection);
 }
 
 EventLoop::TimerId QtEventLoop::Schedule(std::int64_t delayMs, Task task) {

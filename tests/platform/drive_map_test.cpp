@@ -1,9 +1,9 @@
+#include "platform/drive_map.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
-
-#include "platform/drive_map.h"
 
 namespace cs {
 namespace {
@@ -14,8 +14,8 @@ class DriveMapTest : public ::testing::Test {
  protected:
   void SetUp() override {
     root_ = fs::temp_directory_path() /
-            ("cs-drive-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-             "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+            ("cs-drive-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+             ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(root_);
     map_ = std::make_unique<DriveMap>(root_);
     ASSERT_TRUE(map_->CreateSkeleton());
