@@ -28,6 +28,7 @@ struct RawSection {
   std::string name;
   int line = 0;
   std::vector<RawKey> keys;
+  std::unordered_map<std::string, int> index;  // lower-case key -> line
 };
 
 class Parser {
@@ -117,7 +118,7 @@ void Parser::ReadSections(std::string_view text) {
         continue;
       }
       seen.emplace(lower, line_no);
-      sections_.push_back({std::string(name), line_no, {}});
+      sections_.push_back({std::string(name), line_no, {}, {}});
       current = &sections_.back();
       skipping = false;
       continue;
@@ -137,16 +138,13 @@ void Parser::ReadSections(std::string_view text) {
       continue;
     }
     RawKey k{ToLower(key), std::string(key), ReadValue(raw.substr(eq + 1), line_no), line_no};
-    bool repeated = false;
-    for (const RawKey& other : current->keys) {
-      if (other.key == k.key) {
-        Warn(line_no, "key " + Quote(key) + " repeats the one at line " +
-                          std::to_string(other.line) + ": the first one holds");
-        repeated = true;
-        break;
-      }
+    const auto [it, fresh] = current->index.emplace(k.key, line_no);
+    if (!fresh) {
+      Warn(line_no, "key " + Quote(key) + " repeats the one at line " + std::to_string(it->second) +
+                        ": the first one holds");
+      continue;
     }
-    if (!repeated) current->keys.push_back(std::move(k));
+    current->keys.push_back(std::move(k));
   }
 }
 
@@ -384,16 +382,18 @@ bool Parser::BuildTree(std::vector<ObjectDescription>& all,
 }
 
 void Parser::CheckPictures() {
-  const SkinDescription& skin = result_.skin;
+  std::unordered_map<std::string, int> names;
+  for (const PictureDescription& p : result_.skin.pictures) names.emplace(ToLower(p.name), p.line);
+  auto unknown = [&](const std::string& name) { return names.count(ToLower(name)) == 0; };
   for (ObjectDescription& o : result_.skin.objects) {
-    if (o.image && skin.FindPicture(o.image->picture) < 0) {
+    if (o.image && unknown(o.image->picture)) {
       Warn(o.image_line, "object " + Quote(o.name) + ": Image names an unknown picture " +
                              Quote(o.image->picture) + ": the object draws no image");
       o.image.reset();
     }
     for (int kind = 0; kind < kScriptKinds; ++kind) {
       for (const ScriptCommand& cmd : ParseScript(o.scripts[kind]).commands) {
-        if (cmd.op != ScriptOp::kAction && skin.FindPicture(cmd.image.picture) < 0) {
+        if (cmd.op != ScriptOp::kAction && unknown(cmd.image.picture)) {
           Warn(o.script_lines[kind], "object " + Quote(o.name) +
                                          ": a script names an unknown picture " +
                                          Quote(cmd.image.picture) + " (that step draws nothing)");
