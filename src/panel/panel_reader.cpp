@@ -103,8 +103,8 @@ void TThrKeyb::EndReceiving(const std::string& why) {
   // The device is gone (a USB adapter pulled) or broken: receiving ends for the rest of the run.
   // What was received before is still processed.
   read_ended_ = true;
-  receiving_.store(false, std::memory_order_relaxed);
   LogDiag("panel", "COM2 (" + device_.string() + ") " + why + "; panel input ends");
+  receiving_.store(false, std::memory_order_relaxed);
 }
 
 std::size_t TThrKeyb::ReadPort() {

@@ -246,7 +246,8 @@ TEST_F(PanelReaderTest, MasksReachTheEmulatorOnlyWhileForwardingAndNotWhilePause
   running_ = 1;
   ASSERT_TRUE(reader_->Start());
   Write(Frames({Press({"P1_UP"})}));
-  WaitForPosts(2);
+  const auto upMask = static_cast<std::int32_t>(Press({"P1_UP"}) & kMaskChangeBits);
+  ASSERT_TRUE(WaitUntil([&] { return reader_->LastMask == upMask; }));
   EXPECT_FALSE(nextMask(0)) << "forwarding off";
 
   reader_->ForwardStage = 2;
