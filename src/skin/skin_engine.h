@@ -17,7 +17,9 @@
 // Re-entrancy: OnCustomAction's handler may run scripts, change objects, repaint or Load another
 // skin. The engine keeps the skin being worked on alive until the call that raised the action
 // returns, and after every handler it checks whether the skin or the object's script changed:
-//   - if the handler reloaded, the work on the old skin stops there;
+//   - if the handler reloaded, the work on the old skin stops there; until the raising call
+//     returns, engine calls given an object of the old skin ignore it (after that, its pointers
+//     dangle like after any Load);
 //   - if the handler started another script on the object whose step raised the action (or whose
 //     old script was being ended), the handler's script holds and the rest of the old one, or of
 //     the interrupted RunScript, is dropped: the script started last wins.

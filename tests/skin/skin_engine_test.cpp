@@ -293,20 +293,25 @@ TEST_F(SkinEngineTest, HandlersMayRunScriptsOrReload) {
   engine_.RunScript(a, "action(2)");
   EXPECT_EQ(actions_.size(), 16u);
 
-  // Reloading inside a handler: the old skin's objects are ignored from then on.
+  // Reloading inside a handler: until the handler returns, the old skin's objects still exist
+  // and every engine call ignores them; the new skin is drawn and its scripts run.
   actions_.clear();
   on_action_ = [&](int n) {
-    if (n == 1) Load(test::kBaseSkin);
+    if (n != 1) return;
+    const std::uint64_t generation = engine_.Generation();
+    Load(test::kBaseSkin);
+    EXPECT_NE(engine_.Generation(), generation);
+    EXPECT_EQ(engine_.FindObject(a, "A"), nullptr);
+    engine_.RunScript(a, "action(4)");
+    engine_.ShowObject(a, false);
+    engine_.RunScript(Find("B"), "action(5)");
   };
   const std::int64_t t0 = loop_.NowMs();
   engine_.RunHoverEvent(engine_.RootObject(), true);  // A's hover raises 1 at the next tick
-  loop_.Advance(10);
-  EXPECT_EQ(actions_, (Actions{{t0, 11}, {t0, 2}, {t0 + 10, 1}}));
-  EXPECT_EQ(engine_.FindObject(a, "A"), nullptr);
-  engine_.RunScript(a, "action(4)");
   loop_.Advance(100);
-  EXPECT_EQ(actions_.size(), 3u);
+  EXPECT_EQ(actions_, (Actions{{t0, 11}, {t0, 2}, {t0 + 10, 1}, {t0 + 10, 5}}));
   EXPECT_TRUE(Solid(Find("A"), kNormal));
+  EXPECT_FALSE(engine_.ScriptsRunning());
 }
 
 TEST_F(SkinEngineTest, LoadFailuresLeaveNoSkin) {
