@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "platform/video_writer.h"
+
 namespace cs {
 namespace {
 
@@ -77,6 +79,27 @@ TEST_F(VideoPlayerTest, MissingOrBrokenFilesDoNotOpen) {
     EXPECT_FALSE(p.Rewind());
     EXPECT_TRUE(p.Frame().isNull());
   }
+}
+
+TEST_F(VideoPlayerTest, WriterMakesFilesThePlayerReadsBack) {
+  VideoWriter w;
+  std::string err;
+  ASSERT_TRUE(w.Open(dir_ / "w.avi", 352, 288, 25, &err)) << err;
+  for (int i = 0; i < 30; ++i) {
+    QImage f(352, 288, QImage::Format_RGB32);
+    f.fill(QColor(i * 8, 255 - i * 8, 128));
+    ASSERT_TRUE(w.Write(f));
+  }
+  ASSERT_TRUE(w.Close());
+  VideoPlayer p;
+  p.SetFileName(dir_ / "w.avi");
+  ASSERT_TRUE(p.Open());
+  EXPECT_EQ(p.Length(), 30);
+  EXPECT_EQ(p.ProposedRect(), QRect(0, 0, 352, 288));
+  const QColor first = p.Frame().pixelColor(100, 100);
+  EXPECT_NEAR(first.red(), 0, 12);
+  EXPECT_NEAR(first.green(), 255, 12);
+  EXPECT_FALSE(VideoWriter().Open(dir_ / "no/such/dir/x.avi", 64, 64, 25));
 }
 
 }  // namespace
