@@ -482,10 +482,11 @@ void SkinEngine::PaintRegion(QRect region, const SkinObject* noText, bool notify
     for (const auto& u : skin_->objects) {
       const SkinObject& o = *u;
       if (!o.drawn_ || &o == noText || o.qtext_.isEmpty()) continue;
-      const QRect clip = o.rect_ & region;
+      // The caption keeps 4 pixels from the object's left and right edges, even when clipped.
       const QRect box(o.rect_.left() + kTextMargin, o.rect_.top(),
                       o.rect_.width() - 2 * kTextMargin, o.rect_.height());
-      if (clip.isEmpty() || box.width() <= 0) continue;
+      const QRect clip = box & region;
+      if (clip.isEmpty()) continue;
       p.setClipRect(clip);
       p.setFont(o.font_);
       p.setPen(o.text_enabled_ ? o.text_color_ : o.disabled_text_color_);

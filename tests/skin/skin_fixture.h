@@ -85,6 +85,7 @@ Top=10
 Width=30
 Height=20
 HoverEvent=action(2)
+ClickEvent=FadeImage(btn,30,0,59,19,100)
 
 [C]
 Image=red,0,0,29,19

@@ -40,6 +40,12 @@ TEST(SkinTool, RenderAppliesOptionsInOrderAndReportsFaults) {
   EXPECT_EQ(img.pixel(10, 10) & 0xFFFFFF, test::kLit);
   EXPECT_EQ(img.pixel(200, 10) & 0xFFFFFF, test::kBackground);  // C stays hidden
 
+  // --no-settle writes the canvas as it is: B's click fade half-way.
+  const ToolRun mid =
+      Tool({"render", "--skin", ini, "--out", png, "--click", "B", "--wait", "50", "--no-settle"});
+  EXPECT_EQ(mid.exit_code, 0) << mid.err;
+  EXPECT_EQ(QImage(png).pixel(100, 10) & 0xFFFFFF, 0x006464u);
+
   struct Fault {
     QStringList args;
     int code;

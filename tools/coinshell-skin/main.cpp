@@ -21,9 +21,11 @@ constexpr const char* kUsage =
     "usage: coinshell-skin render --skin FILE --out PNG [--hover OBJ]... [--leave OBJ]...\n"
     "                             [--click OBJ]... [--right-click OBJ]... [--text OBJ=TEXT]...\n"
     "                             [--text-disabled OBJ]... [--text-enabled OBJ]... [--wait MS]...\n"
+    "                             [--no-settle]\n"
     "       coinshell-skin show --skin FILE\n"
     "render applies the options in order, lets every script finish and writes the canvas.\n"
-    "--text and --text-disabled/--text-enabled redraw the object; --wait advances time by MS.\n";
+    "--text and --text-disabled/--text-enabled redraw the object; --wait advances time by MS;\n"
+    "--no-settle writes the canvas as it is after the options (with --wait: a fade half-way).\n";
 
 // Longest virtual time render waits for scripts to end (a handler loop would never end).
 constexpr std::int64_t kMaxSettleMs = 10 * 60 * 1000;
@@ -58,7 +60,7 @@ void PrintAction(int n) {
 }
 
 int Render(int argc, char** argv, const std::string& skin, const std::string& out,
-           const std::vector<Step>& steps) {
+           const std::vector<Step>& steps, bool settle) {
   ChoosePlatform(false);
   QGuiApplication app(argc, argv);
   cs::VirtualEventLoop loop;
@@ -102,8 +104,8 @@ int Render(int argc, char** argv, const std::string& skin, const std::string& ou
     }
   }
   const std::int64_t limit = loop.NowMs() + kMaxSettleMs;
-  while (engine.ScriptsRunning() && loop.NowMs() < limit) loop.Advance(cs::kSkinTickMs);
-  if (engine.ScriptsRunning())
+  while (settle && engine.ScriptsRunning() && loop.NowMs() < limit) loop.Advance(cs::kSkinTickMs);
+  if (settle && engine.ScriptsRunning())
     std::cerr << "coinshell-skin: scripts still running after 10 minutes\n";
   if (!engine.Canvas()
            .convertToFormat(QImage::Format_RGB32)
@@ -142,8 +144,13 @@ int main(int argc, char** argv) {
   if (command != "render" && command != "show") return Usage("unknown command " + command);
   std::string skin, out;
   std::vector<Step> steps;
+  bool settle = true;
   for (int i = 2; i < argc; ++i) {
     const std::string opt = argv[i];
+    if (opt == "--no-settle" && command == "render") {
+      settle = false;
+      continue;
+    }
     if (i + 1 >= argc) return Usage(opt + " needs a value");
     const std::string value = argv[++i];
     if (opt == "--skin") {
@@ -183,5 +190,5 @@ int main(int argc, char** argv) {
   if (skin.empty()) return Usage("--skin is required");
   if (command == "show") return Show(argc, argv, skin);
   if (out.empty()) return Usage("--out is required");
-  return Render(argc, argv, skin, out, steps);
+  return Render(argc, argv, skin, out, steps, settle);
 }
