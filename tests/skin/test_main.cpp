@@ -1,12 +1,13 @@
-// Skin tests draw text, which needs a QGuiApplication: always on the offscreen platform.
+// Skin tests draw text and drive the view widget: a QApplication (a QGuiApplication with
+// widgets), always on the offscreen platform.
 #include <gtest/gtest.h>
 
-#include <QGuiApplication>
+#include <QApplication>
 #include <cstdlib>
 
 int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  QGuiApplication app(argc, argv);
+  QApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }
