@@ -5,9 +5,10 @@
 //   iNameGame  NAMEGAME, case-insensitive
 //   iCredits   CREDITS, descending
 //   iCoins     COINS
-// each followed by NAMEFILE, which breaks ties. Every connection runs with synchronous=FULL
-// (WAL journal where the file system allows it, else a rollback journal), so a committed change
-// (a posted row) survives a power cut.
+// each followed by NAMEFILE, which breaks ties, and partial indexes behind the filtered views
+// (games in use by play count and by title, available games by title). Every connection runs with
+// synchronous=FULL (WAL journal where the file system allows it, else a rollback journal), so a
+// committed change (a posted row) survives a power cut.
 //
 // One object is one connection; several may be open on one file, in one process or several
 // (the shell's views, the catalogue tool). Not thread-safe: one thread per object.

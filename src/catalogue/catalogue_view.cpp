@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cctype>
 
 #include "catalogue/sqlite_statement_private.h"
@@ -9,6 +10,8 @@
 
 namespace cs {
 
+using catalogue_private::ChangeGeneration;
+using catalogue_private::NoteChange;
 using catalogue_private::Statement;
 
 namespace {
@@ -20,19 +23,24 @@ struct OrderSpec {
   const char* column;
   const char* key;
   bool desc;
+  int field;  // the column's place among the six fields
 };
 constexpr OrderSpec kOrders[] = {
-    {"", "NAMEFILE", "NAMEFILE", false},
-    {"iNameGame", "NAMEGAME", "NAMEGAME COLLATE NOCASE", false},
-    {"iCredits", "CREDITS", "CREDITS", true},
-    {"iCoins", "COINS", "COINS", false},
+    {"", "NAMEFILE", "NAMEFILE", false, 0},
+    {"iNameGame", "NAMEGAME", "NAMEGAME COLLATE NOCASE", false, 1},
+    {"iCredits", "CREDITS", "CREDITS", true, 3},
+    {"iCoins", "COINS", "COINS", false, 4},
 };
 
 constexpr const char* kAllFields = R"(NAMEFILE, NAMEGAME, "GROUP", CREDITS, COINS, Nrplayer)";
+constexpr const char* kSelectRow =
+    R"(SELECT rowid, NAMEFILE, NAMEGAME, "GROUP", CREDITS, COINS, Nrplayer FROM PARAMS2 WHERE )";
+
+// Rows read ahead by a forward move: a page fill (First and 40 rows) reads the file once.
+constexpr std::size_t kLookAhead = 40;
 
 // Statement cache codes.
 constexpr int kCodeFirst = 200;
-constexpr int kCodeRead = 300;
 constexpr int kCodeLocate = 320;
 constexpr int kCodeRows = 340;
 constexpr int kCodePost = 400;
@@ -261,11 +269,12 @@ void CatalogueView::Close() {
   PostPending();
   Cancel();
   active_ = false;
-  positioned_ = on_row_ = false;
+  Unposition();
   eof_ = bof_ = true;
 }
 
-bool CatalogueView::SeekOne(int code, const std::string& sql, bool bind_key) {
+bool CatalogueView::Fetch(int code, const std::string& sql, bool bind_key, std::size_t limit,
+                          std::vector<Row>* out) const {
   Statement* st = Prepared(code, sql);
   if (!st) return false;
   ResetOnExit reset{st};
@@ -273,42 +282,93 @@ bool CatalogueView::SeekOne(int code, const std::string& sql, bool bind_key) {
     BindValue(st->Get(), 1, key_);
     st->BindText(2, namefile_);
   }
-  const int rc = st->Step();
-  if (rc != SQLITE_ROW) {
-    if (rc != SQLITE_DONE) error_ = db_->LastError();
-    return false;
+  st->BindInt(3, static_cast<std::int64_t>(limit));
+  int rc;
+  while ((rc = st->Step()) == SQLITE_ROW) {
+    Row row;
+    row.rowid = st->ColumnInt(0);
+    for (int i = 0; i < 6; ++i) row.v[i] = ColumnValue(st->Get(), i + 1);
+    out->push_back(std::move(row));
   }
-  rowid_ = st->ColumnInt(0);
-  key_ = ColumnValue(st->Get(), 1);
-  namefile_ = st->ColumnText(2);
-  positioned_ = on_row_ = true;
+  if (rc != SQLITE_DONE) return Fail(db_->LastError());
   return true;
+}
+
+void CatalogueView::Land(Row row) {
+  current_ = std::move(row);
+  current_generation_ = ChangeGeneration();
+  key_ = current_.v[kOrders[static_cast<int>(order_)].field];
+  namefile_ = ValueText(current_.v[0]);
+  positioned_ = on_row_ = true;
+  ahead_.clear();
+  ahead_valid_ = false;
+}
+
+void CatalogueView::LandWithLookAhead(std::vector<Row> rows, bool reaches_end) {
+  Row first = std::move(rows.front());
+  rows.erase(rows.begin());
+  Land(std::move(first));
+  std::reverse(rows.begin(), rows.end());
+  ahead_ = std::move(rows);
+  ahead_reaches_end_ = reaches_end;
+  ahead_generation_ = ChangeGeneration();
+  ahead_valid_ = true;
+}
+
+void CatalogueView::Unposition() {
+  positioned_ = on_row_ = false;
+  ahead_.clear();
+  ahead_valid_ = false;
 }
 
 bool CatalogueView::SeekFirst(bool reverse) {
   const int order = static_cast<int>(order_);
   const int code = kCodeFirst + (order * 2 + (reverse ? 1 : 0)) * 3 + FilterCode();
   const OrderSpec& o = kOrders[order];
-  const bool desc = o.desc != reverse;
   std::string sql;
   if (statements_.find(code) == statements_.end()) {
-    sql = std::string("SELECT rowid, ") + o.column + ", NAMEFILE FROM PARAMS2 WHERE " +
-          FilterSql() + " ORDER BY ";
+    sql = kSelectRow + FilterSql() + " ORDER BY ";
     if (order == 0) {
       sql += reverse ? "NAMEFILE DESC" : "NAMEFILE";
     } else {
-      sql +=
-          std::string(o.key) + (desc ? " DESC, " : ", ") + (reverse ? "NAMEFILE DESC" : "NAMEFILE");
+      sql += std::string(o.key) + (o.desc != reverse ? " DESC, " : ", ") +
+             (reverse ? "NAMEFILE DESC" : "NAMEFILE");
     }
-    sql += " LIMIT 1";
+    sql += " LIMIT ?3";
   }
-  return SeekOne(code, sql, false);
+  const std::size_t want = reverse ? 1 : kLookAhead + 1;
+  std::vector<Row> rows;
+  if (!Fetch(code, sql, false, want, &rows) || rows.empty()) return false;
+  if (reverse) {
+    Land(std::move(rows.front()));
+  } else {
+    const bool reaches_end = rows.size() < want;
+    LandWithLookAhead(std::move(rows), reaches_end);
+  }
+  return true;
 }
 
 bool CatalogueView::StepFrom(bool forward) {
+  if (forward && on_row_ && ahead_valid_ && ahead_generation_ == ChangeGeneration()) {
+    if (ahead_.empty() && ahead_reaches_end_) return false;
+    if (!ahead_.empty()) {
+      std::vector<Row> rest = std::move(ahead_);
+      Row next = std::move(rest.back());
+      rest.pop_back();
+      const bool reaches_end = ahead_reaches_end_;
+      Land(std::move(next));
+      ahead_ = std::move(rest);
+      ahead_reaches_end_ = reaches_end;
+      ahead_generation_ = ChangeGeneration();
+      ahead_valid_ = true;
+      return true;
+    }
+  }
   const int order = static_cast<int>(order_);
   const bool key_null = std::holds_alternative<std::monostate>(key_);
-  for (int piece = 0; piece < 3; ++piece) {
+  const std::size_t want = forward ? kLookAhead + 1 : 1;
+  std::vector<Row> rows;
+  for (int piece = 0; piece < 3 && rows.size() < want; ++piece) {
     const int code =
         ((((order * 2) + (forward ? 1 : 0)) * 2 + (key_null ? 1 : 0)) * 3 + piece) * 3 +
         FilterCode();
@@ -316,13 +376,18 @@ bool CatalogueView::StepFrom(bool forward) {
     if (statements_.find(code) == statements_.end()) {
       std::string cond, ord;
       if (!StepPiece(order, forward, key_null, piece, &cond, &ord)) continue;
-      sql = std::string("SELECT rowid, ") + kOrders[order].column +
-            ", NAMEFILE FROM PARAMS2 WHERE " + FilterSql() + " AND " + cond + " ORDER BY " + ord +
-            " LIMIT 1";
+      sql = kSelectRow + FilterSql() + " AND " + cond + " ORDER BY " + ord + " LIMIT ?3";
     }
-    if (SeekOne(code, sql, true)) return true;
+    if (!Fetch(code, sql, true, want - rows.size(), &rows)) return false;
   }
-  return false;
+  if (rows.empty()) return false;
+  if (forward) {
+    const bool reaches_end = rows.size() < want;
+    LandWithLookAhead(std::move(rows), reaches_end);
+  } else {
+    Land(std::move(rows.front()));
+  }
+  return true;
 }
 
 bool CatalogueView::First() {
@@ -330,7 +395,7 @@ bool CatalogueView::First() {
   if (!PostPending()) return false;
   eof_ = bof_ = false;
   if (SeekFirst(false)) return true;
-  positioned_ = on_row_ = false;
+  Unposition();
   eof_ = bof_ = true;
   return false;
 }
@@ -340,7 +405,7 @@ bool CatalogueView::Last() {
   if (!PostPending()) return false;
   eof_ = bof_ = false;
   if (SeekFirst(true)) return true;
-  positioned_ = on_row_ = false;
+  Unposition();
   eof_ = bof_ = true;
   return false;
 }
@@ -364,11 +429,9 @@ bool CatalogueView::Next() {
   }
   eof_ = true;
   // Past the end the view stands on its last row; from a gap at the end that is the row before.
-  if (!was_on_row || !Relocate()) {
-    if (!SeekFirst(true)) {
-      positioned_ = on_row_ = false;
-      bof_ = true;
-    }
+  if (!(was_on_row && RefreshCurrent()) && !SeekFirst(true)) {
+    Unposition();
+    bof_ = true;
   }
   return false;
 }
@@ -390,47 +453,42 @@ bool CatalogueView::Prior() {
     return true;
   }
   bof_ = true;
-  if (!was_on_row || !Relocate()) {
-    if (!SeekFirst(false)) {
-      positioned_ = on_row_ = false;
-      eof_ = true;
-    }
+  if (!(was_on_row && RefreshCurrent()) && !SeekFirst(false)) {
+    Unposition();
+    eof_ = true;
   }
   return false;
 }
 
 bool CatalogueView::Relocate() {
   if (!active_ || !on_row_) return false;
-  const int order = static_cast<int>(order_);
-  const int code = kCodeLocate + order * 3 + FilterCode();
-  Statement* st = Prepared(code, std::string("SELECT rowid, ") + kOrders[order].column +
-                                     ", NAMEFILE FROM PARAMS2 WHERE rowid = ?1 AND " + FilterSql());
+  current_generation_ = 0;
+  if (!RefreshCurrent()) return false;
+  Land(current_);
+  return true;
+}
+
+bool CatalogueView::RefreshCurrent() const {
+  if (current_generation_ == ChangeGeneration()) return true;
+  Statement* st = Prepared(kCodeLocate + FilterCode(),
+                           kSelectRow + std::string("rowid = ?1 AND ") + FilterSql());
   if (!st) return false;
   ResetOnExit reset{st};
-  st->BindInt(1, rowid_);
-  if (st->Step() != SQLITE_ROW) return false;
-  key_ = ColumnValue(st->Get(), 1);
-  namefile_ = st->ColumnText(2);
-  positioned_ = on_row_ = true;
+  st->BindInt(1, current_.rowid);
+  const int rc = st->Step();
+  if (rc != SQLITE_ROW) {
+    return Fail(rc == SQLITE_DONE ? "the current row has left the view" : db_->LastError());
+  }
+  for (int i = 0; i < 6; ++i) current_.v[i] = ColumnValue(st->Get(), i + 1);
+  current_generation_ = ChangeGeneration();
   return true;
 }
 
 bool CatalogueView::ReadCurrent(Value out[6]) const {
   if (!active_) return Fail("the view is not open");
   if (!on_row_) return Fail("no current row");
-  const int code = kCodeRead + FilterCode();
-  Statement* st = Prepared(code, std::string("SELECT ") + kAllFields +
-                                     " FROM PARAMS2 WHERE rowid = ?1 AND " + FilterSql());
-  if (!st) return false;
-  ResetOnExit reset{st};
-  st->BindInt(1, rowid_);
-  const int rc = st->Step();
-  if (rc != SQLITE_ROW) {
-    return Fail(rc == SQLITE_DONE ? "the current row has left the view" : db_->LastError());
-  }
-  for (int i = 0; i < 6; ++i) {
-    out[i] = pending_[i] ? *pending_[i] : ColumnValue(st->Get(), i);
-  }
+  if (!RefreshCurrent()) return false;
+  for (int i = 0; i < 6; ++i) out[i] = pending_[i] ? *pending_[i] : current_.v[i];
   return true;
 }
 
@@ -504,8 +562,10 @@ std::vector<GameRow> CatalogueView::Rows(std::size_t max) const {
 
 bool CatalogueView::Edit() {
   if (editing_) return true;
-  Value row[6];
-  if (!ReadCurrent(row)) return false;
+  if (!active_) return Fail("the view is not open");
+  if (!on_row_) return Fail("no current row");
+  current_generation_ = 0;  // edit the row as it is in the file now
+  if (!RefreshCurrent()) return false;
   editing_ = true;
   for (auto& p : pending_) p.reset();
   return true;
@@ -566,14 +626,20 @@ bool CatalogueView::Post() {
     for (int i = 0; i < 6; ++i) {
       if (pending_[i]) BindValue(st->Get(), i + 1, *pending_[i]);
     }
-    st->BindInt(7, rowid_);
-    if (st->Step() != SQLITE_DONE) return Fail(db_->LastError());
+    st->BindInt(7, current_.rowid);
+    const int rc = st->Step();
+    NoteChange();
+    if (rc != SQLITE_DONE) return Fail(db_->LastError());
     if (sqlite3_changes(db_->Handle()) == 0) return Fail("the current row no longer exists");
   }
   Cancel();
   // Still in the view: follow the row to its new place. Left the view: stay in the gap at its
   // old place (key_ and namefile_ unchanged).
-  if (!Relocate()) on_row_ = false;
+  if (!Relocate()) {
+    on_row_ = false;
+    ahead_.clear();
+    ahead_valid_ = false;
+  }
   eof_ = bof_ = false;
   return true;
 }
@@ -614,6 +680,7 @@ void CatalogueView::Rollback() {
   if (!in_transaction_) return;
   Cancel();
   if (!sqlite3_get_autocommit(db_->Handle())) db_->Exec("ROLLBACK");
+  NoteChange();
   in_transaction_ = false;
   if (active_) First();
 }

@@ -27,9 +27,10 @@
 //     to the row that came before it and Next() to the row that came after it. So "post, move
 //     to the previous row" on the last row of iCredits walks the least played games upward one
 //     after another, and "post, next" walks forward without skipping a row.
-//   - A row changed through another view: this view reads the row as it now is, while it still
-//     passes this view's filter (else reads fail); moves go on from the place where this view
-//     last saw it. A deleted row reads as missing.
+//   - A row changed through another view of this process: this view reads the row as it now
+//     is, while it still passes this view's filter (else reads fail, as for a deleted row);
+//     moves go on from the place where this view last saw it. A change made by another process
+//     reaches a view at its next move that reads the file (First() and Last() always do).
 //   - Changing the index or the filter of an open view keeps it on its row when the row passes
 //     the new filter, else goes to the first row.
 //
@@ -155,17 +156,28 @@ class CatalogueView {
 
  private:
   enum class Order { kPrimary, kNameGame, kCredits, kCoins };
+  // A row as read: its rowid and its six fields.
+  struct Row {
+    std::int64_t rowid = 0;
+    Value v[6];
+  };
 
   bool Connect();
   catalogue_private::Statement* Prepared(int code, const std::string& sql) const;
-  // Runs a positioning query; lands on its row when it returns one.
-  bool SeekOne(int code, const std::string& sql, bool bind_key);
+  // Runs a positioning query, appending up to `limit` rows in order to `out`.
+  bool Fetch(int code, const std::string& sql, bool bind_key, std::size_t limit,
+             std::vector<Row>* out) const;
+  // Stands on `row`; the rows after it (when known) become the look-ahead.
+  void Land(Row row);
+  void LandWithLookAhead(std::vector<Row> rows, bool reaches_end);
+  void Unposition();
   bool SeekFirst(bool reverse);
   bool StepFrom(bool forward);
   bool Relocate();
   bool PostPending();
-  // The current row's six fields when it still passes the filter (`has` false otherwise).
+  // The current row (with the edit applied) when it still passes the filter.
   bool ReadCurrent(Value out[6]) const;
+  bool RefreshCurrent() const;
   int FilterCode() const;
   std::string FilterSql() const;
   bool Fail(std::string text) const;
@@ -177,13 +189,23 @@ class CatalogueView {
   Order order_ = Order::kPrimary;
   bool active_ = false;
 
+  // Position: the current row as read when the view arrived on it (re-read after a change made
+  // in this process), or the place of the row that left the view.
   bool positioned_ = false;  // on a row or in a gap
   bool on_row_ = false;
-  std::int64_t rowid_ = 0;
-  Value key_;             // the order's field at the position (unused for the primary order)
+  mutable Row current_;
+  mutable std::uint64_t current_generation_ = 0;
+  Value key_;             // the order's field at the position
   std::string namefile_;  // NAMEFILE at the position
   bool eof_ = true;
   bool bof_ = true;
+
+  // The rows after the current one, read with it, while nothing changed in this process; a
+  // walk with Next() reads the file once per kLookAhead rows.
+  std::vector<Row> ahead_;  // in reverse order: back() comes next
+  bool ahead_reaches_end_ = false;
+  std::uint64_t ahead_generation_ = 0;
+  bool ahead_valid_ = false;
 
   bool editing_ = false;
   std::optional<Value> pending_[6];

@@ -9,6 +9,14 @@
 
 namespace cs::catalogue_private {
 
+// Raised by every change made to a catalogue in this process (posts, commits, rollbacks, index
+// and bulk changes): a view's row and look-ahead read at an older generation are read again.
+inline std::uint64_t& ChangeGeneration() {
+  static std::uint64_t generation = 1;
+  return generation;
+}
+inline void NoteChange() { ++ChangeGeneration(); }
+
 class Statement {
  public:
   Statement() = default;
