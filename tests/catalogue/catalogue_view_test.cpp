@@ -272,6 +272,22 @@ TEST_F(CatalogueViewTest, AViewSeesRowsPostedThroughAnother) {
   EXPECT_EQ(Walk(*table1), (Names{"b", "x"}));
   EXPECT_EQ(Walk(*table2), (Names{"a", "y"}));
 
+  // In the middle of a walk: the next row was retired through another view, and a row was
+  // brought in ahead of the walk. Tb's next move sees both.
+  tb->First();  // x
+  table1->First();  // b, the next row of Tb
+  ASSERT_EQ(table1->ReadText(F::NAMEFILE), "b");
+  ASSERT_TRUE(table1->Edit());
+  table1->SetText(F::GROUP, "GR2");
+  ASSERT_TRUE(table1->Post());
+  table2->First();  // a, 3 plays: comes after x (9) in Tb's order
+  ASSERT_TRUE(table2->Edit());
+  table2->SetText(F::GROUP, "GR1");
+  ASSERT_TRUE(table2->Post());
+  ASSERT_TRUE(tb->Next());
+  EXPECT_EQ(tb->ReadText(F::NAMEFILE), "a");
+  EXPECT_FALSE(tb->Next());
+
   // A change to the row a view stands on is read as it now is.
   tb->First();
   table1->Last();  // Xylo
