@@ -1,0 +1,134 @@
+// coinshell: the cabinet's shell. One composition root: the platform, the main window, the
+// control channel and the widget are built and connected here and nowhere else.
+//
+//   coinshell --root DIR [--windowed] [--skins DIR]     (the root also from $COINSHELL_ROOT)
+#include <QApplication>
+#include <QMessageBox>
+#include <QScreen>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "app/screen_widget.h"
+#include "frontend/main_window.h"
+#include "platform/control_socket.h"
+#include "platform/drive_map.h"
+#include "platform/instance_lock.h"
+#include "platform/log.h"
+#include "platform/qt_event_loop.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+int Usage() {
+  std::fprintf(stderr, "usage: coinshell --root DIR [--windowed] [--skins DIR]\n");
+  return 2;
+}
+
+fs::path FindSkins(const char* argv0, const std::string& given) {
+  if (!given.empty()) return given;
+  if (const char* env = std::getenv("COINSHELL_SKINS")) return env;
+  std::error_code ec;
+  const fs::path exe = fs::canonical("/proc/self/exe", ec);
+  const fs::path installed = exe.parent_path().parent_path() / "share/coinshell/skins";
+  if (!ec && fs::exists(installed / "menu/menu.ini")) return installed;
+  (void)argv0;
+  return COINSHELL_BUILD_SKINS_DIR;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string root, skins;
+  bool windowed = false;
+  if (const char* env = std::getenv("COINSHELL_ROOT")) root = env;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "--root" && i + 1 < argc) {
+      root = argv[++i];
+    } else if (a == "--skins" && i + 1 < argc) {
+      skins = argv[++i];
+    } else if (a == "--windowed") {
+      windowed = true;
+    } else {
+      return Usage();
+    }
+  }
+  if (root.empty()) return Usage();
+
+  // Without a display a Qt program aborts; the cabinet then runs offscreen and says so.
+  const bool offscreen =
+      !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") && !std::getenv("QT_QPA_PLATFORM");
+  if (offscreen) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    cs::LogDiag("app", "no display: running offscreen (use coinshell-ctl screenshot to look)");
+  }
+
+  const cs::DriveMap map{fs::absolute(root)};
+  if (!map.CreateSkeleton()) {
+    std::fprintf(stderr, "coinshell: cannot prepare the cabinet root %s\n", root.c_str());
+    return 1;
+  }
+  cs::InstanceLock lock(map.IpcDir() / "coinshell.lock");
+  if (!lock.Held()) {
+    std::fprintf(stderr, "coinshell: another coinshell is already running on %s\n",
+                 map.Root().c_str());
+    return 1;
+  }
+
+  QApplication app(argc, argv);
+  cs::SetMessageBoxHandler([](const std::string& text) {
+    auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("coinshell"),
+                                QString::fromStdString(text));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowFlag(Qt::WindowStaysOnTopHint);
+    box->show();  // never blocks the loop
+  });
+
+  cs::QtEventLoop loop;
+  cs::MainWindowConfig config;
+  config.map = map;
+  config.skinIni = FindSkins(argv[0], skins) / "menu/menu.ini";
+  cs::TDbgFrm frm(loop, config);
+  cs::ScreenWidget view(frm);
+  frm.OnScreenChanged = [&view] { view.Invalidate(); };
+  frm.OnClosed = [&app] { app.quit(); };
+
+  cs::ControlServer control(loop, map.IpcDir() / "control", [&](const std::string& req) {
+    if (req == "status") {
+      std::vector<std::string> visible;
+      if (frm.Visible()) visible.push_back(frm.ClassName());
+      return frm.StatusJson(visible) + "\n";
+    }
+    if (req.rfind("screenshot ", 0) == 0) {
+      const std::string path = req.substr(11);
+      if (path.empty() || path[0] != '/') return std::string("error: the path must be absolute\n");
+      if (!frm.Screenshot().save(QString::fromStdString(path), "PNG")) {
+        return "error: cannot write " + path + "\n";
+      }
+      return "ok " + path + "\n";
+    }
+    if (req == "quit") {
+      // As the operating system closes it: through the window's close event.
+      loop.Post([&view] { view.close(); });
+      return std::string("ok\n");
+    }
+    return "error: unknown request \"" + req + "\"\n";
+  });
+  control.Start();
+
+  // The main window's creation runs its start-up before the message loop (and before the other
+  // windows exist).
+  frm.FormCreate();
+  view.move(0, 0);
+  if (windowed || offscreen) {
+    view.show();
+  } else {
+    view.showFullScreen();
+  }
+  const int rc = app.exec();
+  control.Stop();
+  return rc;
+}

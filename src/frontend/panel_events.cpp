@@ -1,0 +1,122 @@
+// Panel events on the menu: coins, the highlight, pages, the service and video-mode buttons and
+// the start of the selected game.
+#include "frontend/main_window.h"
+
+namespace cs {
+
+void TDbgFrm::AddCoin() {
+  iParCredits += 1;
+  if (iParCredits >= 1 && CoinStep < 2) {
+    iParCredits = CoinStep;
+    iCredits += 1;
+    iSysCounter += 1;
+    iUserCounter += 1;
+  }
+  if (iParCredits >= 1 && CoinStep >= 1) {
+    iParCredits = 0;
+    iCredits += CoinStep;
+    // At 3 credits per coin the steps above skip the book-keeping; every other price counts
+    // each paid price once, so this one counts its coin too, or the counters would lose coins.
+    if (CoinStep >= 2) {
+      iSysCounter += 1;
+      iUserCounter += 1;
+    }
+  }
+}
+
+void TDbgFrm::TurnPage(int code) {
+  KeyNow = loop().clock().TimeOfDay();
+  if (KeyNow - LastKeyTime < 0.000002) {
+    LastKeyTime = KeyNow;
+    return;
+  }
+  LastKeyTime = KeyNow;
+  if (code == 203) {
+    PageOffset = PageOffset >= 10 ? PageOffset - 10 : 40;
+    ApplyStoredScript("Bt_Left", ScriptKind::kHover);
+    ArrowLit = 1;
+  } else {
+    PageOffset = PageOffset > 30 ? 0 : PageOffset + 10;
+    ApplyStoredScript("Bt_Right", ScriptKind::kHover);
+    ArrowLit = 2;
+  }
+  FillPage();
+}
+
+void TDbgFrm::StepVideoMode() {
+  switch (iKhz15) {
+    case 0:
+      Beep();
+      loop().Sleep(200);
+      Beep();
+      iKhz15 = 1;
+      break;
+    case 1:
+      Beep();
+      loop().Sleep(200);
+      Beep();
+      loop().Sleep(200);
+      Beep();
+      iKhz15 = 2;
+      break;
+    case 2:
+      loop().Sleep(200);
+      Beep();
+      iKhz15 = 0;
+      break;
+    default:
+      break;
+  }
+  // The TV-out window's mode calls join here with the TV-out engine.
+  SaveCounters(Map(), this);
+}
+
+void TDbgFrm::WMPanelInput(int code, int lParam) {
+  const bool running = flags.Running();
+  // 1.
+  if (running && code != 6 && code != 7 && code != 600) return;
+  // 2. An open operator screen takes the press.
+  if (ForwardToOperatorScreen && ForwardToOperatorScreen(code, lParam)) return;
+  // 3. Coins, also while a game runs or starts.
+  if (code == 6 || code == 7) {
+    AddCoin();
+    CoinDuringGame();
+    SetCreditsCaption();
+    if (!SaveCounters(Map(), this)) return;
+    Beep();
+  }
+  // 4.
+  if (TimStartUp.Enabled()) return;
+  switch (code) {
+    case 200:
+      if (CurSlot >= 1) SelectSlot(CurSlot == 1 ? 10 : CurSlot - 1);
+      break;
+    case 208:
+      SelectSlot(CurSlot == 10 ? 1 : CurSlot + 1);
+      break;
+    case 203:
+    case 205:
+      TurnPage(code);
+      break;
+    case 500:
+      if (!running && OpenTestMenu) OpenTestMenu();
+      break;
+    case 600:
+      if (running) ExitRequest();
+      break;
+    case 510:
+      StepVideoMode();
+      break;
+    case 2:
+      if (IdleTicks > 30 && iCredits >= 1 && !running && !TimStartUp.Enabled()) {
+        if (SkinObject* o = Obj("BUT_" + std::to_string(CurSlot))) {
+          Ske.RunScript(o, "action(" + std::to_string(CurSlot + 100) + ")");
+        }
+      }
+      break;
+    default:
+      break;
+  }
+}
+
+}  // namespace cs

@@ -1,0 +1,87 @@
+// The main window's state as one JSON object, for coinshell-ctl status.
+#include <sstream>
+
+#include "frontend/main_window.h"
+
+namespace cs {
+
+namespace {
+std::string Quote(const std::string& s) {
+  std::string out = "\"";
+  for (unsigned char c : s) {
+    switch (c) {
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      default:
+        if (c < 0x20) {
+          char buf[8];
+          std::snprintf(buf, sizeof buf, "\\u%04x", c);
+          out += buf;
+        } else {
+          out += static_cast<char>(c);
+        }
+    }
+  }
+  return out + "\"";
+}
+}  // namespace
+
+std::string TDbgFrm::StatusJson(const std::vector<std::string>& visibleWindows) const {
+  std::ostringstream j;
+  auto num = [&](const char* k, long long v) { j << Quote(k) << ':' << v << ','; };
+  j << '{';
+  num("iCredits", iCredits);
+  num("iParCredits", iParCredits);
+  num("iSysCounter", iSysCounter);
+  num("iUserCounter", iUserCounter);
+  num("iCoinCredits", iCoinCredits);
+  num("CoinStep", CoinStep);
+  num("iVolume", iVolume);
+  num("iKhz15", iKhz15);
+  num("iUpdate", iUpdate);
+  num("iUpdatePer", iUpdatePer);
+  j << Quote("DtUpdate") << ':' << Quote(DtUpdate.ToShortString()) << ',';
+  num("iUpLevel", iUpLevel);
+  num("CurSlot", CurSlot);
+  num("PageOffset", PageOffset);
+  num("ArrowLit", ArrowLit);
+  num("LoadState", LoadState);
+  num("PlayState", PlayState);
+  num("PlayerStage", PlayerStage);
+  num("ServiceMode", ServiceMode);
+  num("IdleTicks", IdleTicks);
+  num("PreviewCountdown", PreviewCountdown);
+  PanelFields& k = const_cast<TDbgFrm*>(this)->Keyb();
+  num("NoInputTicks", k.NoInputTicks.load(std::memory_order_relaxed));
+  j << Quote("EmulatorRunning") << ':' << (flags.Running() ? "true" : "false") << ',';
+  j << Quote("AviFileName") << ':' << Quote(AviFileName) << ',';
+  j << Quote("ZsCredits") << ':' << Quote(ZsCredits.caption) << ',';
+  j << Quote("slots") << ":[";
+  for (int n = 1; n <= 10; ++n) {
+    SkinObject* o = Ske.FindObject(Ske.RootObject(), "BUT_" + std::to_string(n));
+    j << (n > 1 ? "," : "") << (o ? Quote(o->Text()) : "null");
+  }
+  j << "],";
+  j << Quote("startupDone") << ':' << (startup_done_ ? "true" : "false") << ',';
+  j << Quote("visible") << ":[";
+  for (std::size_t i = 0; i < visibleWindows.size(); ++i) {
+    j << (i ? "," : "") << Quote(visibleWindows[i]);
+  }
+  j << "]}";
+  return j.str();
+}
+
+}  // namespace cs
