@@ -274,7 +274,7 @@ TEST_F(CatalogueViewTest, AViewSeesRowsPostedThroughAnother) {
 
   // In the middle of a walk: the next row was retired through another view, and a row was
   // brought in ahead of the walk. Tb's next move sees both.
-  tb->First();  // x
+  tb->First();      // x
   table1->First();  // b, the next row of Tb
   ASSERT_EQ(table1->ReadText(F::NAMEFILE), "b");
   ASSERT_TRUE(table1->Edit());

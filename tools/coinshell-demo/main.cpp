@@ -1,0 +1,93 @@
+// coinshell-demo: builds a complete demo cabinet root.
+//   coinshell-demo --out DIR [--force]
+// DIR gets the drive map (dosdevices/c: with windows, qd and shell, dosdevices/d:, run), the game
+// catalogue c:\qd\PARAMS2.DAT with sixty invented games, forty of them in use, and a CALC.INI
+// with a few credits whose last rotation is today (so the first start shows these games).
+// Previews (c:\qd\<NAMEFILE>.AVI) and per-game check files are added by other tools.
+// A non-empty DIR is refused unless --force, which replaces only the files written here.
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+#include "catalogue/catalogue_db.h"
+#include "demo_games.h"
+#include "platform/clock.h"
+#include "platform/drive_map.h"
+#include "platform/profile_file.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+int Usage() {
+  std::fprintf(stderr, "usage: coinshell-demo --out DIR [--force]\n");
+  return 2;
+}
+
+int Fail(const std::string& text) {
+  std::fprintf(stderr, "coinshell-demo: %s\n", text.c_str());
+  return 1;
+}
+
+bool WriteCounters(const fs::path& file, const cs::Date& today, std::string* error) {
+  cs::ProfileFile ini = cs::ProfileFile::Load(file);
+  const struct {
+    const char* key;
+    std::int32_t value;
+  } keys[] = {{"iSysCounter", 214}, {"iUserCounter", 38}, {"iCredits", 3},
+              {"iCoinCredits", 3},  {"iParCredits", 0},   {"iKhz15", 0},
+              {"iVolume", 5},       {"iUpdate", 1},       {"iUpdatePer", 1}};
+  for (const auto& k : keys) ini.WriteInteger("DUZER", k.key, k.value);
+  ini.WriteString("DUZER", "DtUpdate", today.ToShortString());
+  ini.WriteInteger("DUZER", "iUpLevel", cs::demo::kDemoUpLevel);
+  return ini.Save(error);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string out;
+  bool force = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "--out" && i + 1 < argc) {
+      out = argv[++i];
+    } else if (a == "--force") {
+      force = true;
+    } else {
+      return Usage();
+    }
+  }
+  if (out.empty()) return Usage();
+
+  const fs::path root = fs::absolute(out);
+  std::error_code ec;
+  if (fs::exists(root, ec)) {
+    if (!fs::is_directory(root, ec)) return Fail(root.string() + " is not a directory");
+    if (!fs::is_empty(root, ec) && !force) {
+      return Fail(root.string() + " is not empty (--force writes the demo over it)");
+    }
+  }
+  const cs::DriveMap map(root);
+  if (!map.CreateSkeleton()) return Fail("cannot create the folders of " + root.string());
+  for (const char* dir : {"c:\\shell", "d:\\"}) {
+    fs::create_directories(*map.Resolve(dir), ec);
+    if (ec) return Fail("cannot create " + map.Resolve(dir)->string() + ": " + ec.message());
+  }
+
+  const fs::path catalogue = *map.Resolve("c:\\qd\\PARAMS2.DAT");
+  for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+    fs::remove(catalogue.string() + suffix, ec);
+  }
+  std::string error;
+  auto db = cs::CatalogueDb::Create(catalogue, &error);
+  if (!db || !db->UpsertGames(cs::demo::DemoGames(), &error)) return Fail(error);
+  db.reset();
+
+  if (!WriteCounters(*map.Resolve("c:\\windows\\CALC.INI"), cs::SystemClock().Today(), &error)) {
+    return Fail("CALC.INI: " + error);
+  }
+  std::printf("demo cabinet in %s: 60 games, 40 in use, 3 credits\n", root.c_str());
+  return 0;
+}
