@@ -41,10 +41,19 @@ fs::path MakeCatalogue(int in_use) {
   return file;
 }
 
+// The catalogues made so far, removed when the program ends.
+struct Catalogues {
+  std::map<int, fs::path> files;
+  ~Catalogues() {
+    std::error_code ec;
+    for (const auto& [n, file] : files) fs::remove_all(file.parent_path(), ec);
+  }
+};
+
 const fs::path& Catalogue(int in_use) {
-  static std::map<int, fs::path> files;
-  auto it = files.find(in_use);
-  if (it == files.end()) it = files.emplace(in_use, MakeCatalogue(in_use)).first;
+  static Catalogues made;
+  auto it = made.files.find(in_use);
+  if (it == made.files.end()) it = made.files.emplace(in_use, MakeCatalogue(in_use)).first;
   return it->second;
 }
 
