@@ -45,13 +45,22 @@ void Timer::Fire() {
   pending_ = 0;
   if (!enabled_) return;
   const std::int64_t firedDue = due_;
+  const std::int64_t dispatched = loop_.NowMs();
   if (handler_) handler_();
   // The handler may have disabled the timer, changed its interval (which re-armed it) or
   // re-enabled it; only a timer still waiting for its next period is re-armed here.
   if (!enabled_ || pending_ != 0 || interval_ <= 0) return;
-  std::int64_t next = firedDue + interval_;
-  if (next <= loop_.NowMs()) next = loop_.NowMs();
-  Arm(next);
+  // The timer keeps its phase. Expiries while the loop was blocked before this dispatch were
+  // one pending tick, the one just handled; an expiry during the handler leaves one more
+  // pending, delivered as soon as the handler has returned.
+  const std::int64_t now = loop_.NowMs();
+  const std::int64_t next = firedDue + interval_ * ((dispatched - firedDue) / interval_ + 1);
+  if (next <= now) {
+    pending_ = loop_.Schedule(0, [this] { Fire(); });
+    due_ = firedDue + interval_ * ((now - firedDue) / interval_);
+  } else {
+    Arm(next);
+  }
 }
 
 ThreadTimer::ThreadTimer(EventLoop& loop, int intervalMs, bool enabled, Handler onTimer)

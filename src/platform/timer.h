@@ -5,8 +5,9 @@
 //   - enabling a disabled timer starts a full interval; disabling cancels the pending tick;
 //   - changing the interval of an enabled timer restarts it with the new interval; setting the
 //     same value again changes nothing; setting it to 0 stops ticks until it is non-zero again;
-//   - ticks are periodic from the moment it was (re)started; a handler that blocks for longer
-//     than the interval gets one late tick when it returns, then the period runs from there.
+//   - ticks are periodic from the moment it was (re)started and keep that phase; periods that
+//     pass while the main thread is blocked make one late tick, not one per period (a handler
+//     that blocks for longer than the interval gets one more tick as soon as it returns).
 //
 // ThreadTimer: the preview clock's kind. Each interval starts after the previous handler has
 // ended, so the real period is the interval plus the handler's time. Changing the interval inside

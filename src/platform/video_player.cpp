@@ -12,7 +12,8 @@ namespace cs {
 struct VideoPlayer::Impl {
   AVFormatContext* fmt = nullptr;
   AVCodecContext* dec = nullptr;
-  AVFrame* frame = nullptr;
+  AVFrame* frame = nullptr;    // the last frame decoded whole: what is shown
+  AVFrame* scratch = nullptr;  // receives; an unsuccessful receive empties it, not `frame`
   AVPacket* pkt = nullptr;
   SwsContext* sws = nullptr;
   int stream = -1;
@@ -24,6 +25,7 @@ struct VideoPlayer::Impl {
     sws_freeContext(sws);
     av_packet_free(&pkt);
     av_frame_free(&frame);
+    av_frame_free(&scratch);
     avcodec_free_context(&dec);
     avformat_close_input(&fmt);
   }
@@ -56,8 +58,9 @@ bool VideoPlayer::Open() {
   im->width = im->dec->width;
   im->height = im->dec->height;
   im->frame = av_frame_alloc();
+  im->scratch = av_frame_alloc();
   im->pkt = av_packet_alloc();
-  if (!im->frame || !im->pkt) return false;
+  if (!im->frame || !im->scratch || !im->pkt) return false;
 
   std::int64_t len = st->nb_frames;
   if (len <= 0 && st->duration > 0 && st->avg_frame_rate.num > 0) {
@@ -112,8 +115,10 @@ void VideoPlayer::SetDisplayRect(const QRect& r) {
 bool VideoPlayer::DecodeOne(bool keep) {
   Impl& im = *impl_;
   for (;;) {
-    const int r = avcodec_receive_frame(im.dec, im.frame);
+    const int r = avcodec_receive_frame(im.dec, im.scratch);
     if (r == 0) {
+      av_frame_unref(im.frame);
+      av_frame_move_ref(im.frame, im.scratch);
       ++decoded_;
       im.have_frame = true;
       if (keep) Convert();
@@ -170,10 +175,16 @@ void VideoPlayer::Convert() {
     const int* coeffs = sws_getCoefficients(SWS_CS_DEFAULT);
     sws_setColorspaceDetails(im.sws, coeffs, 1, coeffs, 0, 0, 1 << 16, 1 << 16);
   }
-  if (frame_.width() != w || frame_.height() != h) frame_ = QImage(w, h, QImage::Format_RGB32);
-  uint8_t* dst[1] = {frame_.bits()};
-  int dstStride[1] = {static_cast<int>(frame_.bytesPerLine())};
+  // swscale's vector code writes up to a few dozen bytes past the end of a row: it scales into a
+  // padded picture (width rounded up to 64 pixels, one spare row) and the frame is cut from it.
+  const int padded = (w + 63) / 64 * 64;
+  if (scaled_.width() != padded || scaled_.height() != h + 1) {
+    scaled_ = QImage(padded, h + 1, QImage::Format_RGB32);
+  }
+  uint8_t* dst[1] = {scaled_.bits()};
+  int dstStride[1] = {static_cast<int>(scaled_.bytesPerLine())};
   sws_scale(im.sws, im.frame->data, im.frame->linesize, 0, im.frame->height, dst, dstStride);
+  frame_ = scaled_.copy(0, 0, w, h);
 }
 
 bool VideoPlayer::Rewind() {

@@ -63,6 +63,7 @@ class VideoPlayer {
   bool stopped_ = true;
   QRect display_;
   QImage frame_;
+  QImage scaled_;
 };
 
 }  // namespace cs

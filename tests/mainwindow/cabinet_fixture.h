@@ -30,7 +30,7 @@ inline fs::path MenuSkin() {
 
 // Game k (0-based): NAMEFILE "GAMEkk", title "Title kk", CREDITS as given.
 inline GameRow MakeGame(int k, const char* group, int credits, int players = 1) {
-  char name[16], title[16];
+  char name[32], title[32];
   std::snprintf(name, sizeof name, "GAME%02d", k);
   std::snprintf(title, sizeof title, "Title %02d", k);
   GameRow r;

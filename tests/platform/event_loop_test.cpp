@@ -48,7 +48,17 @@ TEST(TimerTest, BlockingHandlerGetsOneLateTickThenPeriodResumes) {
     }
   });
   loop.Advance(700);
-  EXPECT_EQ(t.log, (std::vector<std::string>{"tick@100", "tick@450", "tick@550", "tick@650"}));
+  EXPECT_EQ(t.log,
+            (std::vector<std::string>{"tick@100", "tick@450", "tick@500", "tick@600", "tick@700"}));
+}
+
+TEST(TimerTest, TicksMissedWhileBlockedElsewhereComeOnceAndKeepThePhase) {
+  VirtualEventLoop loop;
+  Trace t{loop, {}};
+  Timer timer(loop, 800, true, [&] { t.Add("tick"); });
+  loop.Schedule(100, [&] { loop.Sleep(2900); });  // a start-up wait blocks the loop until 3000
+  loop.Advance(4000);
+  EXPECT_EQ(t.log, (std::vector<std::string>{"tick@3000", "tick@3200", "tick@4000"}));
 }
 
 TEST(TimerTest, HandlerDisablingItselfStops) {
