@@ -108,8 +108,8 @@ int OffsetBits(const Personality& p) {
 }  // namespace
 
 bool SimulatedDisplayDriver::SetMode(const DisplayMode& mode) {
-  if (Program(nullptr, mode)) return false;
-  Program(&card_, mode);
+  // Program() checks everything before its first write: a refused mode leaves the card as it was.
+  if (Program(&card_, mode)) return false;
   mode_ = mode;
   return true;
 }
