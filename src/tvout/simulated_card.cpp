@@ -600,6 +600,7 @@ void SimulatedCard::WriteByte(std::uint16_t port, std::uint8_t value) {
       if (ati_pll_[0x07 + sel] == 0 && !(ati_pll_[0x05] & 0x04)) {
         Hazard("ATI clock synthesiser stopped: feedback divider 0 on the selected clock");
       }
+      return;  // the data port is the synthesiser register itself
     }
     ati_block_[off] = value;
     return;

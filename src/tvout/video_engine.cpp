@@ -24,6 +24,10 @@ bool IsTrioOrVirge(std::uint16_t model) {
   return model == 0x10 || model == 0x11 || model == 0x13 || model == 0x31;
 }
 
+void WriteIndexed16(PortIo& io, std::uint16_t port, std::uint8_t index, std::uint8_t value) {
+  io.PortWrite16(port, static_cast<std::uint16_t>(index | value << 8));
+}
+
 }  // namespace
 
 void LoadStandard(EngineSettings* s, std::uint8_t code) {
@@ -77,41 +81,41 @@ void VideoEngine::ApplyTVTimings() {
   io_.PortWrite8(kSeqIndex, seqIndex);
 }
 
-void VideoEngine::UnlockChipset() {
-  io_.ModifyCrtc(0x11, 0x7F, 0x00);
+void UnlockChipset(PortIo& io, const EngineSettings& settings) {
+  io.ModifyCrtc(0x11, 0x7F, 0x00);
   switch (settings.Chipset) {
     case kChipS3:
-      WriteIndexed16(kSeqIndex, 0x08, 0x06);
-      WriteIndexed16(io_.CrtcPort, 0x38, 0x48);
-      WriteIndexed16(io_.CrtcPort, 0x39, 0xA5);
+      WriteIndexed16(io, kSeqIndex, 0x08, 0x06);
+      WriteIndexed16(io, io.CrtcPort, 0x38, 0x48);
+      WriteIndexed16(io, io.CrtcPort, 0x39, 0xA5);
       break;
     case kChipTrident:
-      if (settings.Model == 0xF3) WriteIndexed16(kSeqIndex, 0x11, 0x92);
-      WriteIndexed16(kSeqIndex, 0x0B, 0x00);
-      io_.ReadIndexed(kSeqIndex, 0x0B);
+      if (settings.Model == 0xF3) WriteIndexed16(io, kSeqIndex, 0x11, 0x92);
+      WriteIndexed16(io, kSeqIndex, 0x0B, 0x00);
+      io.ReadIndexed(kSeqIndex, 0x0B);
       break;
     case kChipSeven:
-      io_.WriteCrtc(0x1F, 0x57);
+      io.WriteCrtc(0x1F, 0x57);
       break;
     case kChipIntel:
-      io_.ModifyCrtc(0x80, 0xFF, 0x03);
+      io.ModifyCrtc(0x80, 0xFF, 0x03);
       break;
     case kChipCirrus:
-      WriteIndexed16(kSeqIndex, 0x06, 0x12);
+      WriteIndexed16(io, kSeqIndex, 0x06, 0x12);
       break;
     case kChipUmc:
-      io_.PortWrite8(kHerculesConfig, 0xAC);
+      io.PortWrite8(kHerculesConfig, 0xAC);
       break;
     case kChipWd:
-      io_.ModifyIndexed(kGfxIndex, 0x0F, 0xE8, 0x05);
-      io_.ModifyCrtc(0x29, 0x70, 0x85);
+      io.ModifyIndexed(kGfxIndex, 0x0F, 0xE8, 0x05);
+      io.ModifyCrtc(0x29, 0x70, 0x85);
       break;
     case kChipTseng:
-      io_.PortWrite8(kHerculesConfig, 0x03);
-      io_.PortWrite8(static_cast<std::uint16_t>(io_.CrtcPort + 4), 0xA0);
+      io.PortWrite8(kHerculesConfig, 0x03);
+      io.PortWrite8(static_cast<std::uint16_t>(io.CrtcPort + 4), 0xA0);
       break;
     case kChipSis:
-      WriteIndexed16(kSeqIndex, 0x05, 0x86);
+      WriteIndexed16(io, kSeqIndex, 0x05, 0x86);
       break;
     default:
       break;
@@ -506,9 +510,35 @@ std::uint16_t VideoEngine::ReadOffset() {
 
 void VideoEngine::WriteOffset(std::uint16_t offset) {
   if (settings.Chipset == kChipAti) {
+    if (offset >= 0x400) LogDiag(kLog, "line pitch " + std::to_string(offset) + " cut to 10 bits");
     const std::uint16_t old = io_.PortRead16(AtiPort(0x16));
     io_.PortWrite16(AtiPort(0x16), static_cast<std::uint16_t>((old & 0x3F) | offset << 6));
     return;
+  }
+  // Bits of the line pitch each chip's offset registers hold, as the offset write below uses
+  // them. A doubled pitch that does not fit is written cut, as designed, and said.
+  int bits = 8;
+  switch (settings.Chipset) {
+    case kChipS3:
+    case kChipTrident:
+      bits = 10;
+      break;
+    case kChipIntel:
+      bits = 16;
+      break;
+    case kChipSis:
+      bits = 12;
+      break;
+    case kChipTseng:
+    case kChipCirrus:
+      bits = 9;
+      break;
+    default:
+      break;
+  }
+  if (offset >= (1u << bits)) {
+    LogDiag(kLog, "line pitch " + std::to_string(offset) + " does not fit the chip's " +
+                      std::to_string(bits) + "-bit offset: the picture shows wrong lines");
   }
   const auto h = static_cast<std::uint8_t>(offset >> 8);
   switch (settings.Chipset) {

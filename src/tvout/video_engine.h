@@ -53,6 +53,10 @@ struct EngineSettings {
 // settings and sets StandardCode. TVModeOn is left alone.
 void LoadStandard(EngineSettings* settings, std::uint8_t standardCode);
 
+// Opens the chip's extended registers (and clears the CRTC write protection), as every apply
+// does first.
+void UnlockChipset(PortIo& io, const EngineSettings& settings);
+
 // Values one apply computes, kept for the centering operations until the next apply.
 struct StoredTimings {
   std::uint8_t HTotalReg = 0;
@@ -82,6 +86,7 @@ class VideoEngine {
  public:
   // `display` (may be null) is told before every apply that programs TV timings.
   explicit VideoEngine(PortIo& io, DisplayControl* display = nullptr);
+  void SetDisplayControl(DisplayControl* display) { display_ = display; }
 
   EngineSettings settings;
   AtiClockInfo ati;
@@ -92,7 +97,7 @@ class VideoEngine {
   const ApplyReport& lastApply() const { return report_; }
 
   // The steps of an apply, public for the TV-out window and for tests.
-  void UnlockChipset();
+  void UnlockChipset() { cs::tvout::UnlockChipset(io_, settings); }
   void WriteHorizontalRegs();
   void WriteVerticalRegs();
 

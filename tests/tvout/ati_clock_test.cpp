@@ -141,11 +141,12 @@ TEST(AtiClockTest, FifoIsLeftAsItWasWhenItsComputationIsUndefined) {
 
 TEST(AtiClockTest, NoDividerLeavesTheSynthesiserRunning) {
   Rig rig(CardId::kAtiMach64);
+  LogCapture log;
   rig.card.WritePhysical(0xC030A, {0x90, 0x01});  // reference divider 400: nothing fits
   rig.engine.ReadAtiClockInfo();
   ASSERT_EQ(rig.engine.ati.VClkPostDiv, 0);
+  EXPECT_TRUE(log.Contains("no divider for 28.322 MHz"));
   const std::uint8_t fb = rig.card.AtiPll(0x0A);
-  LogCapture log;
   rig.Apply();
   EXPECT_EQ(rig.card.AtiPll(0x0A), fb);
   EXPECT_TRUE(rig.card.hazards().empty());

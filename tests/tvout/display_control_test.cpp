@@ -1,6 +1,7 @@
 // The display-mode reset: the simulated driver re-establishes its mode after an apply.
 #include <gtest/gtest.h>
 
+#include "tvout/register_restore_display_control.h"
 #include "tvout_rig.h"
 
 namespace cs::tvout {
@@ -52,6 +53,58 @@ TEST(SimulatedDriverResetTest, ResetThenApplyIsRepeatable) {
     rig.Apply();
     EXPECT_EQ(Snapshot(rig.card), first);
   }
+}
+
+// The hardware reset on the simulated card: save before the first apply, write back on reset.
+// Everything the engine changed comes back, lock states included, for every personality.
+TEST(RegisterRestoreTest, RestoresWhatTheApplyChanged) {
+  for (const Personality& p : Personalities()) {
+    for (bool interlace : {true, false}) {
+      Rig rig(p.id, p.id == CardId::kIbmVga ? DisplayMode{640, 480, 4} : DisplayMode{640, 480, 8},
+              kStandardPal, interlace);
+      RegisterRestoreDisplayControl control(rig.card, rig.engine.settings);
+      rig.engine.SetDisplayControl(&control);
+      rig.card.PortWrite8(kSeqIndex, 0x02);
+      rig.card.UpdateCrtcPort();
+      const auto vga = Snapshot(rig.card);
+      std::vector<bool> locks;
+      for (int l = 0; l <= static_cast<int>(Lock::kTridentExt); ++l) {
+        locks.push_back(rig.card.Unlocked(static_cast<Lock>(l)));
+      }
+      const Signal before = rig.Out();
+      rig.Apply();
+      ASSERT_TRUE(control.saved());
+      ASSERT_NE(Snapshot(rig.card), vga) << p.name;
+      EXPECT_TRUE(control.ResetDisplayMode());
+      EXPECT_FALSE(control.saved());
+      EXPECT_EQ(Snapshot(rig.card), vga) << p.name;
+      std::vector<bool> after;
+      for (int l = 0; l <= static_cast<int>(Lock::kTridentExt); ++l) {
+        after.push_back(rig.card.Unlocked(static_cast<Lock>(l)));
+      }
+      EXPECT_EQ(after, locks) << p.name;
+      EXPECT_DOUBLE_EQ(rig.Out().hfreqHz, before.hfreqHz) << p.name;
+      EXPECT_EQ(rig.card.PortRead8(kSeqIndex), 0x02);
+      EXPECT_TRUE(rig.card.hazards().empty()) << p.name << ": " << rig.card.hazards().front();
+      // The next apply saves afresh.
+      rig.Apply();
+      EXPECT_TRUE(control.saved());
+    }
+  }
+}
+
+TEST(RegisterRestoreTest, TheTridentClockWordCannotComeBack) {
+  Rig rig(CardId::kTrident3d, {640, 480, 16});
+  RegisterRestoreDisplayControl control(rig.card, rig.engine.settings);
+  rig.engine.SetDisplayControl(&control);
+  const std::uint16_t word = rig.card.TridentClockWord();
+  const std::uint8_t cr00 = rig.Cr(0x00);
+  testing::LogCapture log;
+  rig.Apply();
+  EXPECT_TRUE(log.Contains("clock word cannot be read back"));
+  control.ResetDisplayMode();
+  EXPECT_EQ(rig.Cr(0x00), cr00);                 // the registers come back
+  EXPECT_NE(rig.card.TridentClockWord(), word);  // the clock word does not
 }
 
 }  // namespace

@@ -22,6 +22,7 @@ using testing::Rig;
 bool ChipInterlaces(CardId id) { return id != CardId::kIbmVga && id != CardId::kOakOti037; }
 
 TEST(TelevisionSignalTest, EveryCardEveryModeBothStandards) {
+  testing::LogCapture log;  // pitches too long for a chip are reported there, not checked here
   int programmed = 0, untouched = 0;
   for (const Personality& p : Personalities()) {
     SimulatedCard probe(p.id);

@@ -367,6 +367,21 @@ TEST(CenteringTest, OnlyWhatTheLastApplyProgrammedMoves) {
   EXPECT_TRUE(rig.card.trace().empty());
 }
 
+TEST(VerticalTest, APitchTheChipCannotHoldIsReported) {
+  // 1024 bytes per line, interlaced: 768 -> 384 -> 192 lines and the offset doubled to 256,
+  // beyond the eight bits the Oak's offset has.
+  Rig rig(CardId::kOakOti087, {1024, 768, 8});
+  LogCapture log;
+  rig.Apply();
+  EXPECT_TRUE(log.Contains("does not fit the chip's 8-bit offset"));
+  Rig s3(CardId::kS3Trio64, {1024, 768, 8});
+  LogCapture quiet;
+  s3.Apply();
+  EXPECT_EQ(s3.Cr(0x13), 0x00);
+  EXPECT_EQ(s3.Cr(0x51) & 0x30, 0x10);  // 256 in the S3's high bits
+  EXPECT_FALSE(quiet.Contains("does not fit"));
+}
+
 TEST(TridentTest, NewModeSr0eKeepsItsPageBit) {
   for (CardId id : {CardId::kTrident9000i, CardId::kTrident3d}) {
     Rig rig(id, {640, 480, id == CardId::kTrident3d ? 16 : 8});
