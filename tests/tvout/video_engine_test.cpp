@@ -320,7 +320,7 @@ TEST(EngineTest, AtiWithoutAUsableBaseProgramsNothing) {
   EXPECT_TRUE(log.Contains("usable I/O base"));
 }
 
-TEST(EngineTest, NoApplyLeavesTheCardWithAHazard) {
+TEST(EngineTest, ApplyLeavesNoHazard) {
   // An asynchronous reset, a clock change under a running sequencer, a stray port: none of them.
   for (CardId id : {CardId::kS3Trio64, CardId::kOakOti037, CardId::kCirrus, CardId::kAtiMach64,
                     CardId::kTsengEt4000, CardId::kTrident3d}) {
