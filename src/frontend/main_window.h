@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "catalogue/catalogue_view.h"
@@ -164,6 +165,7 @@ class TDbgFrm : public Form, public Counters {
   bool startup_done_ = false;
   bool threads_started_ = false;
   bool closed_ = false;
+  std::set<std::string> missing_previews_;
 };
 
 // "%-.2d": at least two digits, zero-padded (7 -> "07", 150 -> "150", -3 -> "-03").

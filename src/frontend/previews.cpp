@@ -89,7 +89,10 @@ void TDbgFrm::TimAviTimer() {
       Changed();
       return;
     }
-    // A missing or unplayable preview leaves the panel black.
+    // A missing or unplayable preview leaves the panel black (said once per file).
+    if (missing_previews_.insert(AviFileName).second) {
+      LogDiag("preview", "cannot play " + AviFileName + (file ? " (" + file->string() + ")" : ""));
+    }
     Mavic.SetFileName({});
     Mavic.Close();
     Panel1.frame = QImage();

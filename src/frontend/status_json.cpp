@@ -67,7 +67,17 @@ std::string TDbgFrm::StatusJson(const std::vector<std::string>& visibleWindows) 
   PanelFields& k = const_cast<TDbgFrm*>(this)->Keyb();
   num("NoInputTicks", k.NoInputTicks.load(std::memory_order_relaxed));
   j << Quote("EmulatorRunning") << ':' << (flags.Running() ? "true" : "false") << ',';
+  j << Quote("MsgBlink") << ':' << (MsgBlink ? "true" : "false") << ',';
+  num("RefreshTick", RefreshTick);
   j << Quote("AviFileName") << ':' << Quote(AviFileName) << ',';
+  {
+    const QRect r = Mavic.DisplayRect();
+    const bool open = Mavic.GetMode() != VideoPlayer::Mode::kNotReady;
+    j << Quote("preview") << ":{" << Quote("file") << ':' << Quote(Mavic.FileName().string()) << ','
+      << Quote("open") << ':' << (open ? "true" : "false") << ',' << Quote("position") << ':'
+      << Mavic.Position() << ',' << Quote("length") << ':' << Mavic.Length() << ',' << Quote("rect")
+      << ":[" << r.x() << ',' << r.y() << ',' << r.width() << ',' << r.height() << "]},";
+  }
   j << Quote("ZsCredits") << ':' << Quote(ZsCredits.caption) << ',';
   j << Quote("slots") << ":[";
   for (int n = 1; n <= 10; ++n) {

@@ -38,9 +38,9 @@ class CabinetTest : public ::testing::Test {
   void SetUp() override {
     root_ = fs::temp_directory_path() / ("cs-int-" + std::to_string(::getpid()));
     fs::remove_all(root_);
-    ASSERT_EQ(
-        RunAndWait({Bin("tools/coinshell-demo/coinshell-demo").string(), "--out", root_.string()}),
-        0);
+    ASSERT_EQ(RunAndWait({Bin("tools/coinshell-demo/coinshell-demo").string(), "--out",
+                          root_.string(), "--no-previews"}),
+              0);
     // The demo writes DtUpdate as today; an old date makes this start rotate.
     ProfileFile calc = ProfileFile::Load(root_ / "dosdevices/c:/windows/CALC.INI");
     calc.WriteString("DUZER", "DtUpdate", "01/01/2000");

@@ -155,6 +155,36 @@ TEST_F(MenuTest, PreviewIsSizedCentredAndLoops) {
   EXPECT_GE(restarts, 100);
 }
 
+TEST_F(MenuTest, PreviewOpensWhenTheCountReachesTwoAndStepsOnlyWhileShown) {
+  WriteGamesInUse(2);
+  WriteCalc("");
+  MakeVideo("GAME00", 320, 240);
+  TDbgFrm& f = Start();
+  loop_.Advance(1990);  // just before the first preview-clock tick
+  ASSERT_EQ(f.PreviewCountdown, 10);
+  // Ticks 1..7 count down to 3; the eighth reaches 2 and opens the file.
+  for (int tick = 1; tick <= 7; ++tick) {
+    loop_.Advance(50);
+    EXPECT_EQ(f.Mavic.GetMode(), VideoPlayer::Mode::kNotReady) << "tick " << tick;
+  }
+  loop_.Advance(50);
+  EXPECT_EQ(f.PreviewCountdown, 2);
+  EXPECT_NE(f.Mavic.GetMode(), VideoPlayer::Mode::kNotReady);
+  EXPECT_EQ(f.Mavic.Position(), 0);
+  loop_.Advance(50);
+  EXPECT_EQ(f.Mavic.Position(), 5);
+  f.Hide();  // covered: not stepped
+  loop_.Advance(500);
+  EXPECT_EQ(f.Mavic.Position(), 5);
+  f.Show();
+  loop_.Advance(50);
+  EXPECT_EQ(f.Mavic.Position(), 10);
+  const std::string status = f.StatusJson({});
+  EXPECT_NE(status.find("\"preview\":{\"file\":"), std::string::npos) << status;
+  EXPECT_NE(status.find("\"position\":10,\"length\":40,\"rect\":[7,23,320,240]"), std::string::npos)
+      << status;
+}
+
 TEST_F(MenuTest, MissingPreviewLeavesThePanelBlackAndAttractGoesOn) {
   WriteGamesInUse(12);
   WriteCalc("");

@@ -1,17 +1,21 @@
 // coinshell-demo: builds a complete demo cabinet root.
-//   coinshell-demo --out DIR [--force]
+//   coinshell-demo --out DIR [--force] [--no-previews]
 // DIR gets the drive map (dosdevices/c: with windows, qd and shell, dosdevices/d:, run), the game
 // catalogue c:\qd\PARAMS2.DAT with sixty invented games, forty of them in use, and a CALC.INI
 // with a few credits whose last rotation is today (so the first start shows these games).
-// Previews (c:\qd\<NAMEFILE>.AVI) and per-game check files are added by other tools.
+// Most games get a preview video c:\qd\<NAMEFILE>.AVI of an invented game (about 6 s, MPEG-4,
+// 320 x 240 or 352 x 288); every seventh has none, as on a real cabinet where some are missing.
 // A non-empty DIR is refused unless --force, which replaces only the files written here.
+#include <QGuiApplication>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <system_error>
 
 #include "catalogue/catalogue_db.h"
 #include "demo_games.h"
+#include "fake_game_art.h"
 #include "platform/clock.h"
 #include "platform/drive_map.h"
 #include "platform/profile_file.h"
@@ -21,7 +25,7 @@ namespace {
 namespace fs = std::filesystem;
 
 int Usage() {
-  std::fprintf(stderr, "usage: coinshell-demo --out DIR [--force]\n");
+  std::fprintf(stderr, "usage: coinshell-demo --out DIR [--force] [--no-previews]\n");
   return 2;
 }
 
@@ -48,13 +52,15 @@ bool WriteCounters(const fs::path& file, const cs::Date& today, std::string* err
 
 int main(int argc, char** argv) {
   std::string out;
-  bool force = false;
+  bool force = false, previews = true;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     if (a == "--out" && i + 1 < argc) {
       out = argv[++i];
     } else if (a == "--force") {
       force = true;
+    } else if (a == "--no-previews") {
+      previews = false;
     } else {
       return Usage();
     }
@@ -88,6 +94,28 @@ int main(int argc, char** argv) {
   if (!WriteCounters(*map.Resolve("c:\\windows\\CALC.INI"), cs::SystemClock().Today(), &error)) {
     return Fail("CALC.INI: " + error);
   }
-  std::printf("demo cabinet in %s: 60 games, 40 in use, 3 credits\n", root.c_str());
+  int made = 0;
+  if (previews) {
+    // The pictures need fonts, so a (headless) GUI application.
+    if (!std::getenv("DISPLAY") && !std::getenv("QT_QPA_PLATFORM")) {
+      setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    }
+    int qargc = 1;
+    QGuiApplication app(qargc, argv);
+    int k = 0;
+    for (const cs::GameRow& g : cs::demo::DemoGames()) {
+      if (k++ % 7 == 6) continue;
+      const bool big = k % 2 == 0;
+      const auto file = map.Resolve("c:\\qd\\" + g.NAMEFILE + ".AVI");
+      if (!cs::fakegame::WritePreview(file->string(), g.NAMEFILE,
+                                      QString::fromStdString(g.NAMEGAME.value_or(g.NAMEFILE)),
+                                      big ? 352 : 320, big ? 288 : 240, 150, &error)) {
+        return Fail(error);
+      }
+      ++made;
+    }
+  }
+  std::printf("demo cabinet in %s: 60 games, 40 in use, 3 credits, %d previews\n", root.c_str(),
+              made);
   return 0;
 }

@@ -6,6 +6,8 @@
 #include <QPainterPath>
 #include <cmath>
 
+#include "platform/video_writer.h"
+
 namespace cs::fakegame {
 
 namespace {
@@ -234,6 +236,22 @@ QImage DrawFrame(const Look& look, const QString& title, Phase phase, int frame,
   }
   Hud(g, look, phase, title, frame, w, h, score);
   return img;
+}
+
+bool WritePreview(const std::string& file, const std::string& namefile, const QString& title, int w,
+                  int h, int frames, std::string* error) {
+  VideoWriter vw;
+  if (!vw.Open(file, w, h, 25, error)) return false;
+  const Look look = LookOf(namefile);
+  for (int i = 0; i < frames; ++i) {
+    const Phase phase = i < frames / 3 ? Phase::kAttract : Phase::kPlay;
+    vw.Write(DrawFrame(look, title, phase, i, w, h, i * 10));
+  }
+  if (!vw.Close()) {
+    if (error) *error = "cannot write " + file;
+    return false;
+  }
+  return true;
 }
 
 }  // namespace cs::fakegame

@@ -26,4 +26,8 @@ Look LookOf(const std::string& namefile);
 QImage DrawFrame(const Look& look, const QString& title, Phase phase, int frame, int w, int h,
                  int score = 0);
 
+// Writes a silent preview video of the game: an attract part, then play. False with `*error`.
+bool WritePreview(const std::string& file, const std::string& namefile, const QString& title, int w,
+                  int h, int frames, std::string* error);
+
 }  // namespace cs::fakegame
