@@ -4,6 +4,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/imgutils.h>
+#include <libavutil/pixdesc.h>
 #include <libswscale/swscale.h>
 }
 
@@ -167,9 +168,13 @@ void VideoPlayer::Convert() {
     default:
       break;
   }
-  im.sws =
-      sws_getCachedContext(im.sws, im.frame->width, im.frame->height, src, w, h, AV_PIX_FMT_BGRA,
-                           SWS_BILINEAR | SWS_FULL_CHR_H_INT, nullptr, nullptr, nullptr);
+  // Fast bilinear is plenty for a 330 x 256 preview. Sources with full-resolution chroma need
+  // SWS_FULL_CHR_H_INT, or swscale rebuilds its cached context at every call.
+  const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(src);
+  const bool subsampled = desc && desc->log2_chroma_w > 0;
+  im.sws = sws_getCachedContext(
+      im.sws, im.frame->width, im.frame->height, src, w, h, AV_PIX_FMT_BGRA,
+      SWS_FAST_BILINEAR | (subsampled ? 0 : SWS_FULL_CHR_H_INT), nullptr, nullptr, nullptr);
   if (!im.sws) return;
   if (fullRange) {
     const int* coeffs = sws_getCoefficients(SWS_CS_DEFAULT);

@@ -48,7 +48,7 @@ VideoWriter::VideoWriter() = default;
 VideoWriter::~VideoWriter() = default;
 
 bool VideoWriter::Open(const std::filesystem::path& file, int w, int h, int fps,
-                       std::string* error) {
+                       std::string* error, Codec codec_id) {
   auto fail = [&](const char* what) {
     if (error) *error = std::string(what) + ": " + file.string();
     impl_.reset();
@@ -61,8 +61,9 @@ bool VideoWriter::Open(const std::filesystem::path& file, int w, int h, int fps,
   if (avformat_alloc_output_context2(&im.fmt, nullptr, "avi", file.c_str()) < 0 || !im.fmt) {
     return fail("cannot create the container");
   }
-  const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_MPEG4);
-  if (!codec) return fail("no MPEG-4 encoder");
+  const bool mjpeg = codec_id == Codec::kMjpeg;
+  const AVCodec* codec = avcodec_find_encoder(mjpeg ? AV_CODEC_ID_MJPEG : AV_CODEC_ID_MPEG4);
+  if (!codec) return fail("no encoder");
   im.st = avformat_new_stream(im.fmt, nullptr);
   im.enc = avcodec_alloc_context3(codec);
   if (!im.st || !im.enc) return fail("out of memory");
@@ -70,7 +71,7 @@ bool VideoWriter::Open(const std::filesystem::path& file, int w, int h, int fps,
   im.enc->height = h;
   im.enc->time_base = AVRational{1, fps};
   im.enc->framerate = AVRational{fps, 1};
-  im.enc->pix_fmt = AV_PIX_FMT_YUV420P;
+  im.enc->pix_fmt = mjpeg ? AV_PIX_FMT_YUVJ420P : AV_PIX_FMT_YUV420P;
   im.enc->gop_size = 12;
   im.enc->bit_rate = 1'200'000;
   im.enc->thread_count = 1;
@@ -88,7 +89,7 @@ bool VideoWriter::Open(const std::filesystem::path& file, int w, int h, int fps,
   im.frame->width = w;
   im.frame->height = h;
   if (av_frame_get_buffer(im.frame, 0) < 0) return fail("out of memory");
-  im.sws = sws_getContext(w, h, AV_PIX_FMT_BGRA, w, h, AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr,
+  im.sws = sws_getContext(w, h, AV_PIX_FMT_BGRA, w, h, im.enc->pix_fmt, SWS_BILINEAR, nullptr,
                           nullptr, nullptr);
   if (!im.sws) return fail("no scaler");
   return true;
