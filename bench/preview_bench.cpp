@@ -54,6 +54,7 @@ void Run(const char* name, const fs::path& file) {
   p.SetDisplayRect(QRect(2, 15, 330, 256));
   cs::PreviewPanel panel;
   QImage screen(650, 480, QImage::Format_RGB32);
+  QPainter painter(&screen);
   std::vector<double> ms;
   const double cpu0 = CpuSeconds(RUSAGE_SELF);
   const std::int64_t dec0 = p.DecodedFrames();
@@ -63,9 +64,9 @@ void Run(const char* name, const fs::path& file) {
     p.Step(5);
     panel.frame = p.Frame();
     panel.frameRect = p.DisplayRect();
-    cs::DrawPreviewPanel(screen, panel);
-    ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0)
-                     .count());
+    cs::DrawPreviewPanel(painter, panel);
+    ms.push_back(
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
   }
   const double cpu = CpuSeconds(RUSAGE_SELF) - cpu0;
   const std::int64_t frames = p.DecodedFrames() - dec0;
@@ -84,10 +85,11 @@ void Run(const char* name, const fs::path& file) {
     return;
   }
   const double ffcpu = CpuSeconds(RUSAGE_CHILDREN) - child0;
-  std::printf("%-6s decode work: %lld frames, this player %.3f s CPU (with scaling and drawing), "
-              "ffmpeg %.3f s CPU for %d frames, ratio %.2f\n",
-              name, static_cast<long long>(frames), cpu, ffcpu, loops * 150,
-              ffcpu > 0 ? cpu / ffcpu * (loops * 150.0) / frames : 0.0);
+  std::printf(
+      "%-6s decode work: %lld frames, this player %.3f s CPU (with scaling and drawing), "
+      "ffmpeg %.3f s CPU for %d frames, ratio %.2f\n",
+      name, static_cast<long long>(frames), cpu, ffcpu, loops * 150,
+      ffcpu > 0 ? cpu / ffcpu * (loops * 150.0) / frames : 0.0);
 }
 
 }  // namespace

@@ -93,7 +93,7 @@ int main(int argc, char** argv) {
   config.skinIni = FindSkins(argv[0], skins) / "menu/menu.ini";
   cs::TDbgFrm frm(loop, config);
   cs::ScreenWidget view(frm);
-  frm.OnScreenChanged = [&view] { view.Invalidate(); };
+  frm.OnScreenChanged = [&view](const QRect& area) { view.Invalidate(area); };
   frm.OnClosed = [&app] { app.quit(); };
 
   cs::ControlServer control(loop, map.IpcDir() / "control", [&](const std::string& req) {

@@ -3,6 +3,7 @@
 #include <QBitmap>
 #include <QCloseEvent>
 #include <QCursor>
+#include <QPaintEvent>
 #include <QPainter>
 
 #include "frontend/main_window.h"
@@ -28,19 +29,12 @@ ScreenWidget::ScreenWidget(TDbgFrm& frm) : frm_(frm) {
   setFocusPolicy(Qt::StrongFocus);
 }
 
-void ScreenWidget::Invalidate() {
-  stale_ = true;
-  update();
-}
+void ScreenWidget::Invalidate(const QRect& area) { update(area); }
 
-void ScreenWidget::paintEvent(QPaintEvent*) {
-  if (stale_) {
-    picture_ = frm_.Screenshot();
-    stale_ = false;
-  }
+void ScreenWidget::paintEvent(QPaintEvent* e) {
+  // Only what changed is painted: on the idle menu that is the preview panel each tick.
   QPainter p(this);
-  p.fillRect(rect(), Qt::black);
-  p.drawImage(0, 0, picture_);
+  PaintScreen(p, e->rect(), frm_.Ske.Canvas(), frm_.Panel1, frm_.ZsCredits, frm_.Pb1);
 }
 
 void ScreenWidget::closeEvent(QCloseEvent* e) {

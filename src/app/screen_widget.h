@@ -2,7 +2,6 @@
 // The main window's widget: shows the window's picture, hides the pointer, ignores the PC
 // keyboard (all input comes from the panel), and runs the window's shutdown when the system
 // closes it.
-#include <QImage>
 #include <QWidget>
 
 namespace cs {
@@ -12,8 +11,8 @@ class TDbgFrm;
 class ScreenWidget final : public QWidget {
  public:
   explicit ScreenWidget(TDbgFrm& frm);
-  // Marks the picture stale; the next paint composes it again.
-  void Invalidate();
+  // Repaints a part of the window.
+  void Invalidate(const QRect& area);
 
  protected:
   void paintEvent(QPaintEvent*) override;
@@ -22,8 +21,6 @@ class ScreenWidget final : public QWidget {
 
  private:
   TDbgFrm& frm_;
-  QImage picture_;
-  bool stale_ = true;
 };
 
 }  // namespace cs

@@ -34,7 +34,7 @@ TDbgFrm::TDbgFrm(EventLoop& loop, MainWindowConfig config)
   TimAvi.SetHandler([this] { TimAviTimer(); });
   TimerMessage.SetHandler([this] { TimerMessageTimer(); });
   Ske.OnCustomAction = [this](int n) { SkeCustomAction(n); };
-  Ske.OnCanvasChanged = [this](const QRect&) { Changed(); };
+  Ske.OnCanvasChanged = [this](const QRect& r) { Changed(r); };
   // The menu skin comes with the form: it is loaded before start-up runs.
   if (!config_.skinIni.empty() && !Ske.Load(config_.skinIni.string())) {
     LogDiag("skin", Ske.LastError());
@@ -49,8 +49,8 @@ TDbgFrm::~TDbgFrm() {
   if (!closed_) FormClose();
 }
 
-void TDbgFrm::Changed() {
-  if (OnScreenChanged) OnScreenChanged();
+void TDbgFrm::Changed(const QRect& area) {
+  if (OnScreenChanged) OnScreenChanged(area);
 }
 
 SkinObject* TDbgFrm::Obj(const std::string& name) const {

@@ -86,8 +86,8 @@ class TDbgFrm : public Form, public Counters {
   QImage Screenshot() const;
   // The state for `coinshell-ctl status`, one JSON object.
   std::string StatusJson(const std::vector<std::string>& visibleWindows) const;
-  // Called after anything on the window's picture changed (the view repaints).
-  std::function<void()> OnScreenChanged;
+  // Called after a part of the window's picture changed (the view repaints that part).
+  std::function<void(const QRect& area)> OnScreenChanged;
   // Called when the window closes (the program ends its loop).
   std::function<void()> OnClosed;
 
@@ -156,7 +156,7 @@ class TDbgFrm : public Form, public Counters {
   void ApplyStoredScript(const std::string& object, ScriptKind kind);
   void SetCreditsCaption();
   void StartAuxPrograms();
-  void Changed();
+  void Changed(const QRect& area = QRect(0, 0, 650, 480));
 
   MainWindowConfig config_;
   PanelFields own_fields_;

@@ -72,8 +72,9 @@ void TDbgFrm::FillPage() {
 void TDbgFrm::SetCreditsCaption() {
   const std::string caption = FormatCredits(iCredits);
   if (caption != ZsCredits.caption) {
+    const QRect before = ZsCredits.Bounds();
     ZsCredits.caption = caption;
-    Changed();
+    Changed(before | ZsCredits.Bounds());
   }
 }
 

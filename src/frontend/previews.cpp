@@ -25,7 +25,7 @@ void TDbgFrm::SelectPreview(const std::string& namefile) {
   PreviewCountdown = 10;
   Mavic.Stop();
   Panel1.visible = true;
-  Changed();
+  Changed(Panel1.rect);
   AviFileName = "C:\\QD\\" + namefile + ".AVI";
 }
 
@@ -86,7 +86,7 @@ void TDbgFrm::TimAviTimer() {
       Mavic.SetDisplayRect(QRect(left, top, w, h));
       Panel1.frame = Mavic.Frame();
       Panel1.frameRect = Mavic.DisplayRect();
-      Changed();
+      Changed(Panel1.rect);
       return;
     }
     // A missing or unplayable preview leaves the panel black (said once per file).
@@ -96,7 +96,7 @@ void TDbgFrm::TimAviTimer() {
     Mavic.SetFileName({});
     Mavic.Close();
     Panel1.frame = QImage();
-    Changed();
+    Changed(Panel1.rect);
   }
   // 10. Step the preview.
   const bool covered = CoveredByOperatorScreen && CoveredByOperatorScreen();
@@ -109,7 +109,7 @@ void TDbgFrm::TimAviTimer() {
     if (!running && !TimStartUp.Enabled() && !Panel1.visible) Panel1.visible = true;
     Panel1.frame = Mavic.Frame();
     Panel1.frameRect = Mavic.DisplayRect();
-    Changed();
+    Changed(Panel1.rect);
   }
 }
 

@@ -15,22 +15,25 @@ QRect SegmentLabel::Bounds(int screenWidth) const {
   return QRect(pos.x(), pos.y(), n * cell, height);
 }
 
-void DrawPreviewPanel(QImage& screen, const PreviewPanel& p) {
+void DrawPreviewPanel(QPainter& g, const PreviewPanel& p) {
   if (!p.visible) return;
-  QPainter g(&screen);
+  g.save();
   g.fillRect(p.rect, Qt::black);
   if (!p.frame.isNull()) {
-    g.setClipRect(p.rect);
+    g.setClipRect(p.rect, Qt::IntersectClip);
     g.drawImage(p.rect.topLeft() + p.frameRect.topLeft(), p.frame);
   }
+  g.restore();
 }
 
-void DrawSegmentLabel(QImage& screen, const SegmentLabel& l) {
-  if (!l.visible) return;
-  const QRect box = l.Bounds(screen.width() < 640 ? screen.width() : 640);
+namespace {
+// The label's picture, drawn once per caption: text rendering is the costly part of a repaint.
+QImage RenderSegmentLabel(const SegmentLabel& l, const QRect& bounds) {
+  QImage img(bounds.size(), QImage::Format_RGB32);
+  const QRect box(QPoint(0, 0), bounds.size());
   const int n = std::max<int>(l.digits, static_cast<int>(l.caption.size()));
   const int cell = n > 0 ? box.width() / n : box.width();
-  QPainter g(&screen);
+  QPainter g(&img);
   g.setRenderHint(QPainter::Antialiasing);
   g.setRenderHint(QPainter::TextAntialiasing);
   g.fillRect(box, QColor(4, 3, 2));
@@ -49,11 +52,24 @@ void DrawSegmentLabel(QImage& screen, const SegmentLabel& l) {
       g.drawText(c, Qt::AlignCenter, QString(QChar::fromLatin1(text[i])));
     }
   }
+  g.end();
+  return img;
+}
+}  // namespace
+
+void DrawSegmentLabel(QPainter& g, const SegmentLabel& l) {
+  if (!l.visible) return;
+  const QRect box = l.Bounds();
+  if (l.cache_.isNull() || l.cache_key_ != l.caption || l.cache_.size() != box.size()) {
+    l.cache_ = RenderSegmentLabel(l, box);
+    l.cache_key_ = l.caption;
+  }
+  g.drawImage(box.topLeft(), l.cache_);
 }
 
-void DrawLedBar(QImage& screen, const LedBar& b) {
+void DrawLedBar(QPainter& g, const LedBar& b) {
   if (!b.visible) return;
-  QPainter g(&screen);
+  g.save();
   g.setRenderHint(QPainter::Antialiasing);
   g.fillRect(b.rect, QColor(6, 10, 18));
   g.setPen(QColor(40, 200, 255));
@@ -75,19 +91,28 @@ void DrawLedBar(QImage& screen, const LedBar& b) {
   g.setPen(Qt::white);
   g.drawText(inner, Qt::AlignCenter,
              QString::number(value * 100 / span) + QString::fromStdString(b.unit));
+  g.restore();
+}
+
+void PaintScreen(QPainter& g, const QRect& area, const QImage& skinCanvas,
+                 const PreviewPanel& panel, const SegmentLabel& credits, const LedBar& bar) {
+  g.save();
+  g.setClipRect(area);
+  g.fillRect(area, Qt::black);
+  const QRect skinPart = area & skinCanvas.rect();
+  if (!skinPart.isEmpty()) g.drawImage(skinPart.topLeft(), skinCanvas, skinPart);
+  if (area.intersects(panel.rect)) DrawPreviewPanel(g, panel);
+  if (area.intersects(credits.Bounds())) DrawSegmentLabel(g, credits);
+  if (area.intersects(bar.rect)) DrawLedBar(g, bar);
+  g.restore();
 }
 
 QImage ComposeScreen(const QImage& skinCanvas, const PreviewPanel& panel,
                      const SegmentLabel& credits, const LedBar& bar, int w, int h) {
   QImage screen(w, h, QImage::Format_RGB32);
-  screen.fill(Qt::black);
-  {
-    QPainter g(&screen);
-    g.drawImage(0, 0, skinCanvas);
-  }
-  DrawPreviewPanel(screen, panel);
-  DrawSegmentLabel(screen, credits);
-  DrawLedBar(screen, bar);
+  QPainter g(&screen);
+  PaintScreen(g, screen.rect(), skinCanvas, panel, credits, bar);
+  g.end();
   return screen;
 }
 

@@ -7,6 +7,8 @@
 #include <QImage>
 #include <QPoint>
 #include <QRect>
+
+class QPainter;
 #include <string>
 
 namespace cs {
@@ -30,6 +32,10 @@ struct SegmentLabel {
   bool visible = true;
   // The rectangle the caption covers.
   QRect Bounds(int screenWidth = 640) const;
+
+  // The picture of the last caption drawn (drawing text is the costly part of a repaint).
+  mutable QImage cache_;
+  mutable std::string cache_key_;
 };
 
 struct LedBar {
@@ -39,9 +45,13 @@ struct LedBar {
   std::string unit = "% Loading";
 };
 
-void DrawPreviewPanel(QImage& screen, const PreviewPanel& p);
-void DrawSegmentLabel(QImage& screen, const SegmentLabel& l);
-void DrawLedBar(QImage& screen, const LedBar& b);
+void DrawPreviewPanel(QPainter& g, const PreviewPanel& p);
+void DrawSegmentLabel(QPainter& g, const SegmentLabel& l);
+void DrawLedBar(QPainter& g, const LedBar& b);
+
+// Paints the part `area` of the window: the skin canvas, then the parts over it.
+void PaintScreen(QPainter& g, const QRect& area, const QImage& skinCanvas,
+                 const PreviewPanel& panel, const SegmentLabel& credits, const LedBar& bar);
 
 // The main window as one picture: size w x h, black outside the skin's 640 x 480 canvas.
 QImage ComposeScreen(const QImage& skinCanvas, const PreviewPanel& panel,
