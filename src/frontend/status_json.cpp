@@ -2,6 +2,7 @@
 #include <sstream>
 
 #include "frontend/main_window.h"
+#include "panel/panel_reader.h"
 
 namespace cs {
 
@@ -66,6 +67,12 @@ std::string TDbgFrm::StatusJson(const std::vector<std::string>& visibleWindows) 
   num("PreviewCountdown", PreviewCountdown);
   PanelFields& k = const_cast<TDbgFrm*>(this)->Keyb();
   num("NoInputTicks", k.NoInputTicks.load(std::memory_order_relaxed));
+  num("GameNoInputTicks", k.GameNoInputTicks.load(std::memory_order_relaxed));
+  num("ExitRemap", k.ExitRemap.load(std::memory_order_relaxed));
+  num("ForwardStage", k.ForwardStage.load(std::memory_order_relaxed));
+  num("LastMask", k.LastMask.load(std::memory_order_relaxed));
+  j << Quote("panelReceiving") << ':' << (ThrKeyb() && ThrKeyb()->Receiving() ? "true" : "false")
+    << ',';
   j << Quote("EmulatorRunning") << ':' << (flags.Running() ? "true" : "false") << ',';
   j << Quote("MsgBlink") << ':' << (MsgBlink ? "true" : "false") << ',';
   num("RefreshTick", RefreshTick);
