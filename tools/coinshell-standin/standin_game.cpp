@@ -296,6 +296,7 @@ std::string Game::VisibleState() const {
   std::string s = StageName(stage_);
   s += p1_ ? "+p1" : "";
   s += p2_ ? "+p2" : "";
+  s += has_regions_ ? "" : "(no regions)";
   if (Shown(dlg_.Slot1Place)) s += "|1:" + dlg_.Slot1String();
   if (Shown(dlg_.Slot2Place)) s += "|2:" + dlg_.Slot2String();
   return s;
