@@ -56,6 +56,21 @@ bool OperatorScreens::ForwardPanelInput(int code, int lParam) {
   return true;
 }
 
+void OperatorScreens::RunTestMenu(TestMenuValues* v) {
+  TFrmTest& t = FrmTest;
+  if (t.Visible()) return;
+  t.iCoinCredits = v->iCoinCredits;
+  t.iCredits = v->iCredits;
+  t.iVolume = v->iVolume;
+  t.ShowCoinCredits();
+  t.ShowVolume();
+  t.iUserCounter = v->iUserCounter;
+  t.iUpdate = v->iUpdate;
+  t.iUpdatePer = v->iUpdatePer;
+  t.ShowModal();
+  *v = {t.iCoinCredits, t.iCredits, t.iVolume, t.iUserCounter, t.iUpdate, t.iUpdatePer};
+}
+
 OperatorScreen* OperatorScreens::Front() const {
   OperatorScreen* front = nullptr;
   for (OperatorScreen* s : All()) {

@@ -5,8 +5,9 @@
 //     operator screen takes the press, and the main screen does nothing more with it);
 //   - Topmost: the screen in front, whose picture the cabinet shows;
 //   - FormKeyPress: the keyboard goes to the screen in front.
-// The main window opens the test menu itself: it copies its CALC.INI values into FrmTest, calls
-// ShowCoinCredits and ShowVolume, shows it modally and copies the values back (then saves).
+//   - RunTestMenu: the main window's opening of the test menu on the service code, with the
+//     values copied in and back out; the window then sets ServiceMode back, saves CALC.INI and
+//     applies the volume (only the main window writes CALC.INI).
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -30,6 +31,17 @@ struct OperatorConfig {
   std::string pcmDevice = "default";
 };
 
+// The main window's CALC.INI values the test menu works on (copies, taken back when it closes).
+struct TestMenuValues {
+  std::int32_t iCoinCredits = 1;
+  std::int32_t iCredits = 0;
+  std::int32_t iVolume = 5;
+  std::int32_t iUserCounter = 0;
+  std::int32_t iUpdate = 1;
+  std::int32_t iUpdatePer = 1;
+  friend bool operator==(const TestMenuValues&, const TestMenuValues&) = default;
+};
+
 class OperatorScreens {
  public:
   OperatorScreens(EventLoop& loop, const OperatorConfig& config);
@@ -47,6 +59,12 @@ class OperatorScreens {
   // screen). Such a press ends when its code has not come for kHoldGapMs.
   bool ForwardPanelInput(int code, int lParam);
   static constexpr std::int64_t kHoldGapMs = 173;  // 0.000002 day, the main window's debounce
+
+  // Copies iCoinCredits, iCredits and iVolume into the test menu, lets it show the price and the
+  // volume, copies iUserCounter, iUpdate and iUpdatePer, shows it modally (a nested loop: panel
+  // presses keep arriving and are forwarded) and, when it has been left, copies all six back.
+  // Does nothing while the test menu is already open.
+  void RunTestMenu(TestMenuValues* values);
 
   // The visible screen in front, or nullptr.
   OperatorScreen* Front() const;

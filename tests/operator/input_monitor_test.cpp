@@ -72,22 +72,30 @@ TEST_F(InputTest, ControlsPressedTogetherAllGoDark) {
 }
 
 TEST_F(InputTest, TwoStartPressesWithinTwoTicksLeaveTheScreen) {
+  // Timer2 ticks every 200 ms from a whole 200; the first start press lights P1 or P2 and
+  // starts Timer1, which ticks 200 ms later.
   struct Case {
     int first, second;
-    std::int64_t gapMs;
+    std::int64_t offsetMs, gapMs;
+    int ticks;
     bool closes;
   };
   const Case cases[] = {
-      {2, 3, 100, true},  {3, 2, 100, true},    {2, 2, 100, true},  {3, 3, 100, true},
-      {2, 3, 450, false}, {2, 200, 100, false}, {1, 2, 100, false},
+      {2, 3, 0, 100, 0, true},  {3, 2, 0, 100, 0, true},    {2, 2, 0, 100, 0, true},
+      {3, 3, 0, 100, 0, true},  {2, 3, 100, 150, 1, true},  {2, 3, 100, 250, 2, false},
+      {2, 3, 0, 450, 3, false}, {2, 200, 0, 100, 0, false},  // a second code that is no start
+      {1, 2, 0, 100, 0, false},                              // nor a first
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(::testing::Message() << c.first << " then " << c.second << " after " << c.gapMs);
+    SCOPED_TRACE(::testing::Message() << c.first << " then " << c.second << " after " << c.gapMs
+                                      << " ms, " << c.ticks << " ticks between");
     inp().Show();
-    // Timer1 is idle and Timer2 is due at the next 200 ms.
-    rig.loop.Advance(1000 - rig.loop.NowMs() % 200);
+    rig.loop.Advance(1000 - rig.loop.NowMs() % 200 + c.offsetMs);
     inp().PostMessage(WM_PANEL_INPUT, c.first, 50);
     rig.loop.Advance(c.gapMs);
+    if (c.first == 2 || c.first == 3) {
+      EXPECT_EQ(inp().ExitTicks, c.ticks);
+    }
     inp().PostMessage(WM_PANEL_INPUT, c.second, 50);
     rig.loop.Advance(1);
     EXPECT_EQ(inp().Visible(), !c.closes);

@@ -25,12 +25,7 @@ inline std::filesystem::path SkinDir() {
   return std::filesystem::path(bin ? bin : ".") / "skins";
 }
 
-// The six CALC.INI values the main window hands to the test menu.
-struct MenuValues {
-  std::int32_t iCoinCredits = 1, iCredits = 7, iVolume = 10, iUserCounter = 40, iUpdate = 1,
-               iUpdatePer = 2;
-  friend bool operator==(const MenuValues&, const MenuValues&) = default;
-};
+using MenuValues = TestMenuValues;
 
 // The main window's side of the operator screens, as the panel handler does it.
 class MainSide final : public MessageTarget {
@@ -49,17 +44,7 @@ class MainSide final : public MessageTarget {
       ++mainScreenCodes;
       return;
     }
-    TFrmTest& t = screens_.FrmTest;
-    t.iCoinCredits = values.iCoinCredits;
-    t.iCredits = values.iCredits;
-    t.iVolume = values.iVolume;
-    t.ShowCoinCredits();
-    t.ShowVolume();
-    t.iUserCounter = values.iUserCounter;
-    t.iUpdate = values.iUpdate;
-    t.iUpdatePer = values.iUpdatePer;
-    t.ShowModal();
-    values = {t.iCoinCredits, t.iCredits, t.iVolume, t.iUserCounter, t.iUpdate, t.iUpdatePer};
+    screens_.RunTestMenu(&values);
     ++saves;
   }
 

@@ -47,6 +47,19 @@ TEST(ForwardingTest, TheForwardedPressReachesTheScreen) {
   s.FrmTest.Hide();
 }
 
+TEST(ForwardingTest, APressQueuedForAScreenClosedMeanwhileIsDropped) {
+  OperatorRig rig{{}};
+  OperatorScreens& s = *rig.screens;
+  s.FrmTest.Show();
+  s.FrmTest.CurItem = 8;
+  // Two presses forwarded before the first is handled: EXIT, then up.
+  EXPECT_TRUE(s.ForwardPanelInput(2, 50));
+  EXPECT_TRUE(s.ForwardPanelInput(200, 50));
+  rig.loop.DrainPosted();
+  EXPECT_FALSE(s.FrmTest.Visible());
+  EXPECT_EQ(s.FrmTest.CurItem, 8);  // the next opening starts on EXIT, where it was left
+}
+
 TEST(FrontTest, TheScreenShownLastIsInFrontAndTheKeyboardGoesToIt) {
   OperatorRig rig{{}};
   OperatorScreens& s = *rig.screens;

@@ -188,6 +188,7 @@ TEST_F(SettingsTest, ExchangesInARowEachTakeTheGameTheListsShow) {
   EXPECT_EQ(Groups(rig.catalogue())["jungle"], "GR1");
   // The available list selects the game after the one that left it.
   EXPECT_EQ(Selected(set().Table2), "knight");
+  ASSERT_GE(set().Grid2.current, 0);
   EXPECT_EQ(set().Grid2.lines[set().Grid2.current].namefile, "knight");
   EXPECT_EQ(Selected(set().Table1), "castle");  // the first game in use by title now
   Press({3});                                   // castle <-> knight
@@ -201,10 +202,14 @@ TEST_F(SettingsTest, ExchangesInARowEachTakeTheGameTheListsShow) {
   EXPECT_EQ(inUse, 3);
 }
 
-class EmptyListTest : public SettingsTest,
-                      public ::testing::WithParamInterface<std::vector<GameRow>> {
+struct Lists {
+  const char* name;
+  std::vector<GameRow> games;
+};
+
+class EmptyListTest : public SettingsTest, public ::testing::WithParamInterface<Lists> {
  protected:
-  EmptyListTest() : SettingsTest(GetParam()) {}
+  EmptyListTest() : SettingsTest(GetParam().games) {}
 };
 
 TEST_P(EmptyListTest, AnExchangeWithAnEmptyListDoesNothing) {
@@ -217,11 +222,13 @@ TEST_P(EmptyListTest, AnExchangeWithAnEmptyListDoesNothing) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Lists, EmptyListTest,
-    ::testing::Values(std::vector<GameRow>{Game("aster", "Asteroid Miner", "GR1", 1),
-                                           Game("castle", "Castle Crusher", "GR1", 2)},
-                      std::vector<GameRow>{Game("jungle", "Jungle Rumble", "GR2", 4)},
-                      std::vector<GameRow>{}));
+    Catalogues, EmptyListTest,
+    ::testing::Values(Lists{"NoneAvailable",
+                            {Game("aster", "Asteroid Miner", "GR1", 1),
+                             Game("castle", "Castle Crusher", "GR1", 2)}},
+                      Lists{"NoneInUse", {Game("jungle", "Jungle Rumble", "GR2", 4)}},
+                      Lists{"NoGames", {}}),
+    [](const ::testing::TestParamInfo<Lists>& info) { return std::string(info.param.name); });
 
 TEST_F(SettingsTest, PlayerTwoSwitchesAndMovesTheActiveListOnItemThreeOnly) {
   const auto gridColourAt = [&](const QRect& grid) {
