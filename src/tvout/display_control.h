@@ -6,6 +6,9 @@
 // (register_restore_display_control.h).
 //
 // Main thread only.
+#include <functional>
+#include <utility>
+
 namespace cs::tvout {
 
 class DisplayControl {
@@ -17,6 +20,18 @@ class DisplayControl {
   // Called by the engine at the start of every apply that programs TV timings, before the first
   // register is touched.
   virtual void BeforeTvApply() {}
+
+  // The system's display-change message: called synchronously after every mode the control set
+  // (a reset, or a real change of resolution), on the main thread. The TV-out window listens.
+  void SetDisplayChangeHandler(std::function<void()> handler) { on_change_ = std::move(handler); }
+
+ protected:
+  void NotifyDisplayChange() {
+    if (on_change_) on_change_();
+  }
+
+ private:
+  std::function<void()> on_change_;
 };
 
 }  // namespace cs::tvout

@@ -290,6 +290,7 @@ bool RegisterRestoreDisplayControl::ResetDisplayMode() {
   io_.PortWrite8(io_.CrtcPort, crtc_index_);
   io_.PortWrite8(kSeqIndex, seq_index_);
   saved_ = false;
+  NotifyDisplayChange();
   return true;
 }
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <sstream>
 
+#include "tvout/json_writer_private.h"
 #include "tvout/signal_evaluator.h"
 #include "tvout/simulated_card.h"
 #include "tvout/simulated_display_driver.h"
@@ -13,106 +14,10 @@ namespace cs::tvout {
 
 namespace {
 
-// A minimal JSON writer: objects and arrays, keys in the order written.
-class Json {
- public:
-  Json& Open(const std::string& key = {}) { return Start(key, '{'); }
-  Json& OpenArray(const std::string& key) { return Start(key, '['); }
-  Json& Close() {
-    const char c = stack_.back();
-    stack_.pop_back();
-    out_ << (c == '{' ? '}' : ']');
-    first_ = false;
-    return *this;
-  }
-  Json& Number(const std::string& key, double v) {
-    Key(key);
-    if (!std::isfinite(v)) {
-      out_ << "null";
-    } else if (v == std::floor(v) && std::fabs(v) < 1e15) {
-      out_ << static_cast<long long>(v);
-    } else {
-      char buf[32];
-      std::snprintf(buf, sizeof buf, "%.3f", v);
-      out_ << buf;
-    }
-    return *this;
-  }
-  Json& Int(const std::string& key, long long v) {
-    Key(key);
-    out_ << v;
-    return *this;
-  }
-  Json& Bool(const std::string& key, bool v) {
-    Key(key);
-    out_ << (v ? "true" : "false");
-    return *this;
-  }
-  Json& Null(const std::string& key) {
-    Key(key);
-    out_ << "null";
-    return *this;
-  }
-  Json& String(const std::string& key, const std::string& v) {
-    Key(key);
-    out_ << '"';
-    for (char ch : v) {
-      if (ch == '"' || ch == '\\') {
-        out_ << '\\' << ch;
-      } else if (static_cast<unsigned char>(ch) < 0x20) {
-        char buf[8];
-        std::snprintf(buf, sizeof buf, "\\u%04x", ch);
-        out_ << buf;
-      } else {
-        out_ << ch;
-      }
-    }
-    out_ << '"';
-    return *this;
-  }
-  std::string str() const { return out_.str(); }
-
- private:
-  Json& Start(const std::string& key, char c) {
-    Key(key);
-    out_ << c;
-    stack_.push_back(c);
-    first_ = true;
-    return *this;
-  }
-  void Key(const std::string& key) {
-    if (!first_) out_ << ", ";
-    first_ = false;
-    if (!stack_.empty() && stack_.back() == '{') String2(key), out_ << ": ";
-  }
-  void String2(const std::string& s) { out_ << '"' << s << '"'; }
-
-  std::ostringstream out_;
-  std::string stack_;
-  bool first_ = true;
-};
-
 std::string RegName(const char* prefix, unsigned index) {
   char buf[16];
   std::snprintf(buf, sizeof buf, "%s%02X", prefix, index);
   return buf;
-}
-
-void SignalJson(Json* j, const std::string& key, const Signal& s) {
-  j->Open(key);
-  j->Number("dot_clock_hz", std::round(s.dotClockHz));
-  j->Number("hfreq_hz", std::round(s.hfreqHz * 10) / 10);
-  j->Number("lines_per_field", s.linesPerField);
-  j->Number("field_hz", std::round(s.fieldHz * 1000) / 1000);
-  j->Bool("interlaced", s.interlaced);
-  j->Int("visible_lines", s.visibleLines);
-  j->Bool("hsync_negative", s.hsyncNegative);
-  j->Bool("vsync_negative", s.vsyncNegative);
-  j->Bool("sync", s.sync);
-  j->OpenArray("problems");
-  for (const auto& p : s.problems) j->String("", p);
-  j->Close();
-  j->Close();
 }
 
 const char* BankPrefix(Bank b) {
@@ -132,6 +37,29 @@ const char* BankPrefix(Bank b) {
 }
 
 }  // namespace
+
+void SignalJson(Json* j, const std::string& key, const Signal& s) {
+  j->Open(key);
+  j->Number("dot_clock_hz", std::round(s.dotClockHz));
+  j->Number("hfreq_hz", std::round(s.hfreqHz * 10) / 10);
+  j->Number("lines_per_field", s.linesPerField);
+  j->Number("field_hz", std::round(s.fieldHz * 1000) / 1000);
+  j->Bool("interlaced", s.interlaced);
+  j->Int("visible_lines", s.visibleLines);
+  j->Bool("hsync_negative", s.hsyncNegative);
+  j->Bool("vsync_negative", s.vsyncNegative);
+  j->Bool("sync", s.sync);
+  j->OpenArray("problems");
+  for (const auto& p : s.problems) j->String("", p);
+  j->Close();
+  j->Close();
+}
+
+std::string SignalToJson(const Signal& s) {
+  Json j;
+  SignalJson(&j, "", s);
+  return j.str();
+}
 
 std::string CardsText() {
   std::string out;

@@ -29,4 +29,8 @@ struct SimulateResult {
 };
 SimulateResult Simulate(const SimulateRequest& request);
 
+// The evaluated signal of a card as one JSON object (the `signal` of Simulate).
+struct Signal;
+std::string SignalToJson(const Signal& signal);
+
 }  // namespace cs::tvout

@@ -31,6 +31,7 @@ SimulatedCard::SimulatedCard(CardId id, CardOptions options)
     : personality_(&PersonalityFor(id)), options_(options) {
   InitStandard();
   for (const ExtReg& r : personality_->ext) Define(r.bank, r.index, r.reset, r.writable, r.lock);
+  for (const ExtReg& r : options_.overrides) Define(r.bank, r.index, r.reset, r.writable, r.lock);
   InitBios();
   InitPci();
   if (personality_->family == Family::kAti) InitAti();
@@ -93,13 +94,18 @@ void SimulatedCard::InitBios() {
   put16(0x0312, kAtiBiosMemClock);
 }
 
+PciFunction PciFunctionFor(CardId id, std::uint16_t atiIoBase) {
+  const Personality& p = PersonalityFor(id);
+  PciFunction card{p.pciVendor, p.pciDevice, 0x03000001, 0xE0000008, 0};
+  if (p.family == Family::kAti) card.bar1 = atiIoBase | 0x01u;
+  return card;
+}
+
 void SimulatedCard::InitPci() {
   if (options_.pciMechanism == 0) return;
   AddPciFunction(0, PciFunction{0x8086, 0x7190, 0x06000003, 0, 0});  // host bridge
   if (!personality_->pci) return;
-  PciFunction card{personality_->pciVendor, personality_->pciDevice, 0x03000001, 0xE0000008, 0};
-  if (personality_->family == Family::kAti) card.bar1 = options_.atiIoBase | 0x01u;
-  AddPciFunction(options_.cardSlot, card);
+  AddPciFunction(options_.cardSlot, PciFunctionFor(personality_->id, options_.atiIoBase));
 }
 
 void SimulatedCard::InitAti() {
@@ -567,6 +573,9 @@ bool SimulatedCard::PciWrite(std::uint16_t port, int width, std::uint32_t value)
     return true;
   }
   if (mech != 0 && Between(port, 0xCF8, 0xCFF)) return true;  // narrow access: ignored
+  // Without a PCI bus nothing decodes the configuration ports; the identification's own test
+  // of the mechanisms writes them on every machine.
+  if (mech == 0 && Between(port, 0xCF8, 0xCFF)) return true;
   return false;
 }
 

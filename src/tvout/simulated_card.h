@@ -33,7 +33,14 @@ struct CardOptions {
   int pciMechanism = 1;              // 0: no PCI bus, 1 or 2: the configuration mechanism
   int cardSlot = 9;                  // PCI slot (bus << 5 | device) of a PCI card
   std::uint16_t atiIoBase = 0xD800;  // I/O base the ATI card's BAR 1 holds (0xD801)
+  // Registers defined after the personality's own: a variant of the chip (a bit stuck that the
+  // personality has writable, a register it lacks).
+  std::vector<ExtReg> overrides;
 };
+
+// The PCI configuration of a personality's card (vendor, device, VGA class, BARs; BAR 1 of an
+// ATI card holds `atiIoBase` | 1), for a second card on the bus. Only for PCI personalities.
+PciFunction PciFunctionFor(CardId id, std::uint16_t atiIoBase = 0xD800);
 
 // One port access, as traced for tests and the benchmark.
 struct PortAccess {

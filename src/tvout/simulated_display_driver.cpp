@@ -111,6 +111,7 @@ bool SimulatedDisplayDriver::SetMode(const DisplayMode& mode) {
   // Program() checks everything before its first write: a refused mode leaves the card as it was.
   if (Program(&card_, mode)) return false;
   mode_ = mode;
+  NotifyDisplayChange();
   return true;
 }
 
@@ -126,10 +127,21 @@ std::vector<DisplayMode> SimulatedDisplayDriver::SupportedModes() const {
   return out;
 }
 
+std::optional<DisplayMode> DefaultDesktopMode(CardId id) {
+  SimulatedCard card(id);
+  SimulatedDisplayDriver driver(card);
+  for (const DisplayMode& m :
+       {DisplayMode{640, 480, 16}, DisplayMode{640, 480, 8}, DisplayMode{640, 480, 4}}) {
+    if (!driver.Refusal(m)) return m;
+  }
+  return std::nullopt;
+}
+
 bool SimulatedDisplayDriver::ResetDisplayMode() {
   if (!mode_) return false;
   ++resets_;
   Program(&card_, *mode_);
+  NotifyDisplayChange();
   return true;
 }
 

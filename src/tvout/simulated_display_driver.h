@@ -37,4 +37,8 @@ class SimulatedDisplayDriver final : public DisplayControl {
   int resets_ = 0;
 };
 
+// The desktop a cabinet with this card runs when none is named: the first of 640x480 at 16, 8
+// and 4 bits per pixel that the card can show.
+std::optional<DisplayMode> DefaultDesktopMode(CardId id);
+
 }  // namespace cs::tvout
