@@ -10,6 +10,12 @@
 
 namespace cs {
 
+double DaySince(double now, double last) {
+  double d = now - last;
+  if (d < -0.5) d += 1.0;
+  return d;
+}
+
 std::string FormatCredits(std::int32_t credits) {
   char buf[16];
   std::snprintf(buf, sizeof buf, "%-.2d", credits);
@@ -27,7 +33,13 @@ TDbgFrm::TDbgFrm(EventLoop& loop, MainWindowConfig config)
       TimBloq2(loop, 15000, false),
       TimStartUp(loop, 1000, false),
       TimWaitCredits(loop, 600, false),
+      FrmCheck(loop, config.map.IpcDir(), config.checkFilesDir),
+      Keys(loop, config.map.IpcDir(), flags),
       config_(std::move(config)) {
+  TimStartUp.SetHandler([this] { EndStartUpPhase(); });
+  TimBloq1.SetHandler([this] { TimBloq1.SetEnabled(false); });
+  TimBloq2.SetHandler([this] { TimBloq2.SetEnabled(false); });
+  TimWaitCredits.SetHandler([this] { TimWaitCredits.SetEnabled(false); });
   // The beeper: 5000 Hz sawtooth, 8-bit, low quality (11025 Hz keeps 5 kHz below the Nyquist
   // limit, where 8000 Hz would fold it down to an audible 3 kHz), 100 ms.
   MpSound.SetTone(ToneSpec{5000, Waveform::kSawtooth, 8, 11025, 100});
@@ -74,12 +86,18 @@ void TDbgFrm::StartAuxPrograms() {
 }
 
 void TDbgFrm::FormCreate() {
-  // 1. The game check window is created with the game link (not built into this window yet).
+  // 1. The game check window's data exists with this window (FrmCheck).
   // 2. The panel reader, created suspended, aimed at this window.
   if (config_.startPanelReader) {
     keyb_ = std::make_unique<TThrKeyb>(config_.map, flags.EmulatorRunning);
     keyb_->TargetWnd = this;
     keyb_fields_ = keyb_.get();
+  }
+  Keys.SetReader(keyb_.get(), &Keyb());
+  // The window's door for the emulator's messages (only those it accepts).
+  if (config_.startEndpoint) {
+    endpoint_ = std::make_unique<WindowEndpoint>(*this, AcceptEmulatorMessage);
+    if (!endpoint_->Start(config_.map.IpcDir() / ClassName())) endpoint_.reset();
   }
   // 3. The TV-out window exists only on systems that allow direct hardware access; this shell
   //    runs as the design's NT-family case until the TV-out window joins.
@@ -127,7 +145,10 @@ void TDbgFrm::FormCreate() {
   Panel1.rect = QRect(250, 70, 340, 300);
   Ske.RepaintSkin();
   SelectSlot(1);
-  // 15.8 The screen-check thread starts here once the game link is built.
+  if (config_.startScreenCheck) {
+    thr_comp_ = std::make_unique<TThrComp>(flags, FrmCheck);
+    thr_comp_->Start();
+  }
   ArrowLit = 2;
   // 15.10 The pointer is hidden by the view (a fully transparent cursor).
   TimAvi.SetInterval(2000);
@@ -145,8 +166,12 @@ void TDbgFrm::FormClose() {
   if (closed_) return;
   closed_ = true;
   TimAvi.SetEnabled(false);
-  // The screen-check thread is stopped and waited for here once it exists.
+  if (thr_comp_) {
+    thr_comp_->Terminate();
+    thr_comp_->WaitFor();
+  }
   if (keyb_) keyb_->Stop();
+  if (endpoint_) endpoint_->Stop();
   Hide();
   if (OnClosed) OnClosed();
 }
@@ -169,6 +194,12 @@ void TDbgFrm::WndProc(const Message& m) {
   switch (m.msg) {
     case WM_PANEL_INPUT:
       WMPanelInput(m.wParam, m.lParam);
+      break;
+    case WM_EMULATOR_STATUS:
+      WMEmulatorStatus(m.wParam, m.lParam);
+      break;
+    case WM_PANEL_COMMAND:
+      WMPanelCommand(m.wParam, m.lParam);
       break;
     default:
       break;

@@ -21,13 +21,17 @@
 #include "catalogue/catalogue_view.h"
 #include "frontend/counters.h"
 #include "frontend/screen_parts.h"
+#include "gamelink/check_settings.h"
+#include "gamelink/emulator_keys.h"
 #include "gamelink/game_flags.h"
+#include "gamelink/screen_check.h"
 #include "panel/panel_decoder.h"
 #include "platform/audio.h"
 #include "platform/drive_map.h"
 #include "platform/message_target.h"
 #include "platform/timer.h"
 #include "platform/video_player.h"
+#include "platform/window_endpoint.h"
 #include "skin/skin_engine.h"
 
 namespace cs {
@@ -43,6 +47,12 @@ struct MainWindowConfig {
   bool startPanelReader = true;
   // Whether start-up starts the two auxiliary programs.
   bool startAuxPrograms = true;
+  // Whether start-up starts the screen-check thread (and its shared frame).
+  bool startScreenCheck = true;
+  // Whether the window listens for the emulator's messages at <ipc>/TDbgFrm.
+  bool startEndpoint = true;
+  // Where the per-game check files live (the program's current directory).
+  std::filesystem::path checkFilesDir = ".";
 };
 
 class TDbgFrm : public Form, public Counters {
@@ -73,6 +83,10 @@ class TDbgFrm : public Form, public Counters {
   void SkeCustomAction(int n);
   // Panel events (WM_PANEL_INPUT).
   void WMPanelInput(int code, int lParam);
+  // Game launch and supervision.
+  void LaunchGame(const std::string& namefile);
+  void WMEmulatorStatus(int w, int l);
+  void WMPanelCommand(int w, int c);
   // One coin at the current price (CoinStep).
   void AddCoin();
   void StepVideoMode();
@@ -108,6 +122,13 @@ class TDbgFrm : public Form, public Counters {
 
   // Shared with the screen-check thread and the reader.
   GameFlags flags;
+  // The game check window's data (check settings, message record, pictures) and the emulator's
+  // key channel.
+  TFrmCheck FrmCheck;
+  EmulatorKeys Keys;
+  TThrComp* ThrComp() const { return thr_comp_.get(); }
+  // How the last launch went (status, tests): the emulator's process id, or 0.
+  int LastLaunchPid = 0;
   // The reader's shared fields: those of TThrKeyb once start-up created it, else the window's
   // own (no panel).
   PanelFields& Keyb() { return keyb_fields_ ? *keyb_fields_ : own_fields_; }
@@ -150,6 +171,14 @@ class TDbgFrm : public Form, public Counters {
   void CoinDuringGame();
   // The service button during a game: arm the exit, or send it on the second press.
   void ExitRequest();
+  // Taking a credit for a player start the emulator reported.
+  void ChargeStart();
+  // The supervision steps of the message timer and of the preview clock.
+  void SuperviseMessageTick();
+  void SuperviseAutomaticExits();
+  // Ends the start-up phase, as TimStartUp firing does.
+  void EndStartUpPhase();
+  void ShowPrompt();
   // The Tb row of a slot on the current page.
   int SlotRow(int slot) const;
   SkinObject* Obj(const std::string& name) const;
@@ -162,11 +191,17 @@ class TDbgFrm : public Form, public Counters {
   PanelFields own_fields_;
   PanelFields* keyb_fields_ = nullptr;
   std::unique_ptr<TThrKeyb> keyb_;
+  std::unique_ptr<TThrComp> thr_comp_;
+  std::unique_ptr<WindowEndpoint> endpoint_;
   bool startup_done_ = false;
   bool threads_started_ = false;
   bool closed_ = false;
   std::set<std::string> missing_previews_;
 };
+
+// The part of a day from `last` to `now` (times of day), across midnight: a cabinet that runs
+// past 0:00 must not take the new day's early times for times before the last press.
+double DaySince(double now, double last);
 
 // "%-.2d": at least two digits, zero-padded (7 -> "07", 150 -> "150", -3 -> "-03").
 std::string FormatCredits(std::int32_t credits);

@@ -126,7 +126,7 @@ void TDbgFrm::TimerMessageTimer() {
   }
   k.NoInputTicks.fetch_add(1, std::memory_order_relaxed);
   k.GameNoInputTicks.fetch_add(1, std::memory_order_relaxed);
-  // The in-game prompt, forwarding stage and credits line join here with the game supervision.
+  SuperviseMessageTick();
 }
 
 }  // namespace cs

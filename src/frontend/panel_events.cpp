@@ -26,7 +26,7 @@ void TDbgFrm::AddCoin() {
 
 void TDbgFrm::TurnPage(int code) {
   KeyNow = loop().clock().TimeOfDay();
-  if (KeyNow - LastKeyTime < 0.000002) {
+  if (DaySince(KeyNow, LastKeyTime) < 0.000002) {
     LastKeyTime = KeyNow;
     return;
   }

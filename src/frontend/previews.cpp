@@ -18,7 +18,18 @@ void TDbgFrm::SkeCustomAction(int n) {
     SelectPreview(*name);
     return;
   }
-  // Starts (101..120) are handled once the game launch is built; every other n does nothing.
+  if (n >= 101 && n <= 120) {
+    if (flags.Running() || iCredits < 1) return;
+    Mavic.Stop();
+    Changed(Panel1.rect);
+    MoveToRow(PageOffset == 0 ? n - 101 : (n - 101) + (PageOffset - 10));
+    const auto name = Tb.ReadText(CatalogueField::NAMEFILE);
+    if (!name) return;
+    // An unsafe NAMEFILE or an unreadable ".xy" ends the start here.
+    if (!FrmCheck.PrepareLaunch(*name, flags)) return;
+    LaunchGame(*name);
+  }
+  // Any other n, the background's Action(0) included, does nothing.
 }
 
 void TDbgFrm::SelectPreview(const std::string& namefile) {
@@ -43,7 +54,8 @@ void TDbgFrm::TimAviTimer() {
     TimRefreshTimer();
     RefreshTick = 0;
   }
-  // 4. The automatic exits of an unattended game join here with the game supervision.
+  // 4. The automatic exits of an unattended game.
+  SuperviseAutomaticExits();
   // 5. Attract mode.
   PanelFields& k = Keyb();
   if (!running && k.NoInputTicks.load(std::memory_order_relaxed) > 45 && ServiceMode != 10) {

@@ -88,6 +88,10 @@ class CabinetFixture : public ::testing::Test {
     c.mixerDevice = "hw:CARD=NoSuchCard";
     c.startPanelReader = false;
     c.startAuxPrograms = false;
+    c.startScreenCheck = false;
+    c.startEndpoint = false;
+    c.checkFilesDir = root_ / "dosdevices/c:/shell";
+    fs::create_directories(c.checkFilesDir);
     frm_ = std::make_unique<TDbgFrm>(loop_, c);
     frm_->FormCreate();
     return *frm_;
