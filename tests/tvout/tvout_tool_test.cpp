@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "tvout/card_personality.h"
 
@@ -57,6 +58,32 @@ TEST(TvoutToolTest, SimulatePrintsTheApply) {
   EXPECT_NE(n.out.find("\"VSyncEnd\": 245"), std::string::npos) << n.out;  // 242 + 4 - 1
 }
 
+TEST(TvoutToolTest, DetectRunsTheIdentification) {
+  struct Case {
+    const char* args;
+    std::vector<const char*> parts;
+  } cases[] = {
+      {"detect --card ati-mach64",
+       {"\"Chipset\": 8", "\"Model\": 17236", "\"IOBase\": 55296", "\"PciMechanism\": 1",
+        "\"brand\": \"ATI Technology\"", "\"model\": \"Generic (I/O: D800h)\""}},
+      {"detect --card s3-trio64", {"\"Chipset\": 3", "\"Model\": 17", "\"IOBase\": 0"}},
+      // In slot order: the S3 answers the VGA ports, the ATI sits on the bus after it.
+      {"detect --card s3-trio64 --card ati-mach64", {"\"Chipset\": 8", "\"IOBase\": 55552"}},
+      {"detect --card intel --card sis-6326", {"\"Chipset\": 9", "\"Model\": 30720"}},
+      {"detect --card tseng-et4000 --pci 0",
+       {"\"Chipset\": 5", "\"Model\": 4000", "\"PciMechanism\": 0", "\"hazards\": []"}},
+      {"detect --card sis-300 --pci 2",
+       {"\"Chipset\": 14", "\"Model\": 768", "\"PciMechanism\": 2"}},
+  };
+  for (const Case& c : cases) {
+    const ToolRun r = Tool(c.args);
+    ASSERT_EQ(r.status, 0) << c.args << "\n" << r.out;
+    for (const char* part : c.parts) {
+      EXPECT_NE(r.out.find(part), std::string::npos) << c.args << ": " << part << "\n" << r.out;
+    }
+  }
+}
+
 TEST(TvoutToolTest, BadArguments) {
   struct Case {
     const char* args;
@@ -70,6 +97,11 @@ TEST(TvoutToolTest, BadArguments) {
       {"simulate --card s3-trio64 --mode 640x480x8", 2, "usage"},
       {"simulate --card tseng-et3000 --mode 1280x1024x8 --standard PAL", 1, "cannot set"},
       {"cards extra", 2, "usage"},
+      {"detect", 2, "usage"},
+      {"detect --card nosuch", 2, "unknown card"},
+      {"detect --card s3-trio64 --pci 3", 2, "--pci"},
+      {"detect --card s3-trio64 --card tseng-et4000", 2, "not a PCI card"},
+      {"detect --card s3-trio64 --card ati-mach64 --pci 0", 2, "needs a PCI bus"},
   };
   for (const Case& c : cases) {
     const ToolRun r = Tool(c.args);
