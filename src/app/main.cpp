@@ -12,6 +12,7 @@
 
 #include "app/screen_widget.h"
 #include "frontend/main_window.h"
+#include "operator/operator_screens.h"
 #include "platform/control_socket.h"
 #include "platform/drive_map.h"
 #include "platform/instance_lock.h"
@@ -100,12 +101,22 @@ int main(int argc, char** argv) {
     if (req == "status") {
       std::vector<std::string> visible;
       if (frm.Visible()) visible.push_back(frm.ClassName());
-      return frm.StatusJson(visible) + "\n";
+      if (frm.Operators) {
+        for (const auto& name : frm.Operators->VisibleScreens()) visible.push_back(name);
+      }
+      std::string json = frm.StatusJson(visible);
+      if (frm.Operators) {
+        json.insert(json.size() - 1, ",\"operator\":" + frm.Operators->StatusJson());
+      }
+      return json + "\n";
     }
     if (req.rfind("screenshot ", 0) == 0) {
       const std::string path = req.substr(11);
       if (path.empty() || path[0] != '/') return std::string("error: the path must be absolute\n");
-      if (!frm.Screenshot().save(QString::fromStdString(path), "PNG")) {
+      const QImage shot = frm.Operators && frm.Operators->Front()
+                              ? frm.Operators->Front()->Screenshot()
+                              : frm.Screenshot();
+      if (!shot.save(QString::fromStdString(path), "PNG")) {
         return "error: cannot write " + path + "\n";
       }
       return "ok " + path + "\n";
@@ -122,6 +133,13 @@ int main(int argc, char** argv) {
   // The main window's creation runs its start-up before the message loop (and before the other
   // windows exist).
   frm.FormCreate();
+  // Then the other windows, in the program's order (the game list joins here).
+  const fs::path skinsDir = config.skinIni.parent_path().parent_path();
+  cs::OperatorScreens screens(
+      loop, {skinsDir, map.Resolve("c:\\qd\\PARAMS2.DAT").value_or(fs::path()), "default"});
+  frm.Operators = &screens;
+  view.SetOperatorScreens(&screens);
+  screens.OnScreenChanged = [&view] { view.update(); };
   view.move(0, 0);
   if (windowed || offscreen) {
     view.show();

@@ -7,6 +7,7 @@
 #include <QPainter>
 
 #include "frontend/main_window.h"
+#include "operator/operator_screens.h"
 
 namespace cs {
 
@@ -34,6 +35,12 @@ void ScreenWidget::Invalidate(const QRect& area) { update(area); }
 void ScreenWidget::paintEvent(QPaintEvent* e) {
   // Only what changed is painted: on the idle menu that is the preview panel each tick.
   QPainter p(this);
+  if (screens_ && screens_->Front()) {
+    // Operator screens stay on top at 0, 0, 640 x 480.
+    p.fillRect(e->rect(), Qt::black);
+    p.drawImage(0, 0, screens_->Front()->Screenshot());
+    return;
+  }
   PaintScreen(p, e->rect(), frm_.Ske.Canvas(), frm_.Panel1, frm_.ZsCredits, frm_.Pb1);
 }
 

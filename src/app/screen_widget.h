@@ -7,10 +7,13 @@
 namespace cs {
 
 class TDbgFrm;
+class OperatorScreens;
 
 class ScreenWidget final : public QWidget {
  public:
   explicit ScreenWidget(TDbgFrm& frm);
+  // The operator screens, shown in front of the menu while one is visible.
+  void SetOperatorScreens(OperatorScreens* screens) { screens_ = screens; }
   // Repaints a part of the window.
   void Invalidate(const QRect& area);
 
@@ -21,6 +24,7 @@ class ScreenWidget final : public QWidget {
 
  private:
   TDbgFrm& frm_;
+  OperatorScreens* screens_ = nullptr;
 };
 
 }  // namespace cs

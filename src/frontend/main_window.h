@@ -25,6 +25,7 @@
 #include "gamelink/emulator_keys.h"
 #include "gamelink/game_flags.h"
 #include "gamelink/screen_check.h"
+#include "operator/operator_screens.h"
 #include "panel/panel_decoder.h"
 #include "platform/audio.h"
 #include "platform/drive_map.h"
@@ -91,10 +92,12 @@ class TDbgFrm : public Form, public Counters {
   void AddCoin();
   void StepVideoMode();
 
-  // Hooks the composition root connects to the operator screens: forwarding a panel press to
-  // the operator screen in front (true when one took it), and opening the test menu.
-  std::function<bool(int code, int lParam)> ForwardToOperatorScreen;
-  std::function<void()> OpenTestMenu;
+  // The operator screens, created by the program entry after this window (null until then, and
+  // in tests that run without them).
+  OperatorScreens* Operators = nullptr;
+  // The service button on the idle menu: the test menu, modal, with the values copied in and
+  // back, then CALC.INI saved and the volume applied.
+  void TestMenu();
 
   // What the monitor shows.
   QImage Screenshot() const;
@@ -157,8 +160,6 @@ class TDbgFrm : public Form, public Counters {
   double P2Now = 0, LastP2Time = 0;
 
   const DriveMap& Map() const { return config_.map; }
-  // Whether the preview may step: the window is shown and no operator screen covers it.
-  std::function<bool()> CoveredByOperatorScreen;
 
  protected:
   void WndProc(const Message& m) override;

@@ -71,12 +71,30 @@ void TDbgFrm::StepVideoMode() {
   SaveCounters(Map(), this);
 }
 
+void TDbgFrm::TestMenu() {
+  if (!Operators) return;
+  TestMenuValues v{iCoinCredits, iCredits, iVolume, iUserCounter, iUpdate, iUpdatePer};
+  ServiceMode = 10;
+  Operators->RunTestMenu(&v);
+  ServiceMode = 0;
+  iCoinCredits = v.iCoinCredits;
+  iCredits = v.iCredits;
+  iVolume = v.iVolume;
+  iUpdate = v.iUpdate;
+  iUpdatePer = v.iUpdatePer;
+  iUserCounter = v.iUserCounter;
+  SetCreditsCaption();
+  if (!SaveCounters(Map(), this)) return;
+  ApplyVolume();
+  Changed();
+}
+
 void TDbgFrm::WMPanelInput(int code, int lParam) {
   const bool running = flags.Running();
   // 1.
   if (running && code != 6 && code != 7 && code != 600) return;
   // 2. An open operator screen takes the press.
-  if (ForwardToOperatorScreen && ForwardToOperatorScreen(code, lParam)) return;
+  if (Operators && Operators->ForwardPanelInput(code, lParam)) return;
   // 3. Coins, also while a game runs or starts.
   if (code == 6 || code == 7) {
     AddCoin();
@@ -99,7 +117,7 @@ void TDbgFrm::WMPanelInput(int code, int lParam) {
       TurnPage(code);
       break;
     case 500:
-      if (!running && OpenTestMenu) OpenTestMenu();
+      if (!running) TestMenu();
       break;
     case 600:
       if (running) ExitRequest();

@@ -111,7 +111,8 @@ void TDbgFrm::TimAviTimer() {
     Changed(Panel1.rect);
   }
   // 10. Step the preview.
-  const bool covered = CoveredByOperatorScreen && CoveredByOperatorScreen();
+  // An operator screen in front covers the menu: the preview is not stepped.
+  const bool covered = Operators && Operators->AnyVisible();
   if (PreviewCountdown <= 2 && Visible() && !covered &&
       Mavic.GetMode() != VideoPlayer::Mode::kNotReady) {
     if (Mavic.Length() < Mavic.Position() + 6) Mavic.Rewind();

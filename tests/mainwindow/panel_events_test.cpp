@@ -1,5 +1,6 @@
 // Panel events on the menu: coins at every price, the start rule, the video-mode button.
 #include "cabinet_fixture.h"
+#include "operator/operator_screens.h"
 
 namespace cs::test {
 namespace {
@@ -47,18 +48,35 @@ TEST_F(PanelEventsTest, CoinsBecomeCreditsAtEveryPriceAndAreSaved) {
   EXPECT_GE(f.MpSound.PlayedCount(), 18);
 }
 
-TEST_F(PanelEventsTest, CoinWithAnOperatorScreenOpenIsNotCredited) {
+TEST_F(PanelEventsTest, TestMenuTakesPressesAndItsValuesComeBackOnlyWhenLeft) {
   WriteGamesInUse(3);
-  WriteCalc("iCredits=2\n");
+  WriteCalc("iCredits=2\niCoinCredits=3\n");
   TDbgFrm& f = Start();
-  std::vector<int> forwarded;
-  f.ForwardToOperatorScreen = [&](int code, int) {
-    forwarded.push_back(code);
-    return true;
-  };
-  Press(6, 0);
-  EXPECT_EQ(f.iCredits, 2);
-  EXPECT_EQ(forwarded, std::vector<int>{6});
+  OperatorScreens screens(
+      loop_, {MenuSkin().parent_path().parent_path(), QdDir() / "PARAMS2.DAT", "null"});
+  f.Operators = &screens;
+  loop_.Advance(3000);
+  // In the test menu: a coin is not credited; the credits are cleared on the menu's copy, and
+  // CALC.INI keeps the old balance until the menu is left.
+  bool checkedInside = false;
+  loop_.Schedule(300, [&] {
+    EXPECT_EQ(f.ServiceMode, 10);
+    EXPECT_TRUE(screens.FrmTest.Visible());
+    f.PostMessage(WM_PANEL_INPUT, 6, 0);
+    loop_.Schedule(200, [&] {
+      EXPECT_EQ(f.iCredits, 2);
+      screens.FrmTest.iCredits = 0;  // what its "clear credits" item does
+      EXPECT_EQ(Calc().ReadInteger("DUZER", "iCredits", -1), 2);
+      checkedInside = true;
+      screens.FrmTest.Hide();  // leaving the menu
+    });
+  });
+  f.PostMessage(WM_PANEL_INPUT, 500, 0);
+  loop_.Advance(2000);
+  EXPECT_TRUE(checkedInside);
+  EXPECT_EQ(f.ServiceMode, 0);
+  EXPECT_EQ(f.iCredits, 0);
+  EXPECT_EQ(Calc().ReadInteger("DUZER", "iCredits", -1), 0);
 }
 
 TEST_F(PanelEventsTest, StartNeedsCreditsAndAPauseAfterTheLastGame) {

@@ -1,11 +1,15 @@
 // coinshell-demo: builds a complete demo cabinet root.
-//   coinshell-demo --out DIR [--force] [--no-previews]
+//   coinshell-demo --out DIR [--force] [--no-previews] [--standin PATH]
 // DIR gets the drive map (dosdevices/c: with windows, qd and shell, dosdevices/d:, run), the game
 // catalogue c:\qd\PARAMS2.DAT with sixty invented games, forty of them in use, and a CALC.INI
 // with a few credits whose last rotation is today (so the first start shows these games).
 // Most games get a preview video c:\qd\<NAMEFILE>.AVI of an invented game (about 6 s, MPEG-4,
 // 320 x 240 or 352 x 288); every seventh has none, as on a real cabinet where some are missing.
+// With --standin, the emulator stand-in becomes c:\qd\qd.exe (a link) and writes every game's
+// check files (NAMEFILE.xy and t1..t7.bmp) into c:\shell, the shell's directory.
 // A non-empty DIR is refused unless --force, which replaces only the files written here.
+#include <sys/wait.h>
+
 #include <QGuiApplication>
 #include <cstdio>
 #include <cstdlib>
@@ -18,6 +22,7 @@
 #include "fake_game_art.h"
 #include "platform/clock.h"
 #include "platform/drive_map.h"
+#include "platform/process.h"
 #include "platform/profile_file.h"
 
 namespace {
@@ -25,7 +30,8 @@ namespace {
 namespace fs = std::filesystem;
 
 int Usage() {
-  std::fprintf(stderr, "usage: coinshell-demo --out DIR [--force] [--no-previews]\n");
+  std::fprintf(stderr,
+               "usage: coinshell-demo --out DIR [--force] [--no-previews] [--standin PATH]\n");
   return 2;
 }
 
@@ -53,6 +59,7 @@ bool WriteCounters(const fs::path& file, const cs::Date& today, std::string* err
 int main(int argc, char** argv) {
   std::string out;
   bool force = false, previews = true;
+  std::string standin;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     if (a == "--out" && i + 1 < argc) {
@@ -61,6 +68,8 @@ int main(int argc, char** argv) {
       force = true;
     } else if (a == "--no-previews") {
       previews = false;
+    } else if (a == "--standin" && i + 1 < argc) {
+      standin = argv[++i];
     } else {
       return Usage();
     }
@@ -93,6 +102,24 @@ int main(int argc, char** argv) {
 
   if (!WriteCounters(*map.Resolve("c:\\windows\\CALC.INI"), cs::SystemClock().Today(), &error)) {
     return Fail("CALC.INI: " + error);
+  }
+  if (!standin.empty()) {
+    const fs::path program = fs::absolute(standin);
+    const fs::path exe = *map.Resolve("c:\\qd\\qd.exe");
+    fs::remove(exe, ec);
+    fs::create_symlink(program, exe, ec);
+    if (ec) return Fail("cannot link " + exe.string() + ": " + ec.message());
+    const fs::path shellDir = *map.Resolve("c:\\shell");
+    for (const cs::GameRow& g : cs::demo::DemoGames()) {
+      cs::SpawnRequest r{
+          program, {"--make-check-files", g.NAMEFILE, shellDir.string()}, {}, {}, true};
+      const auto pid = cs::SpawnDetached(r);
+      int status = 0;
+      if (!pid || ::waitpid(*pid, &status, 0) != *pid || !WIFEXITED(status) ||
+          WEXITSTATUS(status) != 0) {
+        return Fail("the stand-in could not write the check files of " + g.NAMEFILE);
+      }
+    }
   }
   int made = 0;
   if (previews) {
