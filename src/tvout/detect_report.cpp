@@ -46,6 +46,7 @@ DetectResult DetectCards(const DetectRequest& req) {
   std::vector<std::string> messages;
   SetMessageBoxHandler([&messages](const std::string& text) { messages.push_back(text); });
   card.ClearHazards();
+  const std::uint64_t before = card.accessCount();
   selection.FillBrandList();
   selection.btnAutoDetectClick();
   SetMessageBoxHandler({});
@@ -59,6 +60,7 @@ DetectResult DetectCards(const DetectRequest& req) {
   j.Int("PciMechanism", selection.detection.PciMechanism);
   j.String("brand", selection.BrandText());
   j.String("model", selection.ModelText());
+  j.Int("port_accesses", static_cast<long long>(card.accessCount() - before));
   j.OpenArray("cards");
   for (CardId id : req.cards) j.String("", std::string(PersonalityFor(id).name));
   j.Close();
