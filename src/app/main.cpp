@@ -1,7 +1,8 @@
 // coinshell: the cabinet's shell. One composition root: the platform, the main window, the
 // control channel and the widget are built and connected here and nowhere else.
 //
-//   coinshell --root DIR [--windowed] [--skins DIR]     (the root also from $COINSHELL_ROOT)
+//   coinshell --root DIR [--windowed] [--skins DIR] [--tvout=off|hardware|simulated:CARD]
+//   (the root also from $COINSHELL_ROOT)
 #include <QApplication>
 #include <QMessageBox>
 #include <QScreen>
@@ -12,19 +13,25 @@
 
 #include "app/screen_widget.h"
 #include "frontend/main_window.h"
+#include "gamelink/check_window.h"
 #include "operator/operator_screens.h"
 #include "platform/control_socket.h"
 #include "platform/drive_map.h"
 #include "platform/instance_lock.h"
 #include "platform/log.h"
 #include "platform/qt_event_loop.h"
+#include "platform/window_endpoint.h"
+#include "tvout/tvout_factory.h"
+#include "tvout/tvout_window.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
 int Usage() {
-  std::fprintf(stderr, "usage: coinshell --root DIR [--windowed] [--skins DIR]\n");
+  std::fprintf(stderr,
+               "usage: coinshell --root DIR [--windowed] [--skins DIR] "
+               "[--tvout=off|hardware|simulated:CARD]\n");
   return 2;
 }
 
@@ -42,7 +49,7 @@ fs::path FindSkins(const char* argv0, const std::string& given) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string root, skins;
+  std::string root, skins, tvoutOption;
   bool windowed = false;
   if (const char* env = std::getenv("COINSHELL_ROOT")) root = env;
   for (int i = 1; i < argc; ++i) {
@@ -53,11 +60,19 @@ int main(int argc, char** argv) {
       skins = argv[++i];
     } else if (a == "--windowed") {
       windowed = true;
+    } else if (a.rfind("--tvout=", 0) == 0) {
+      tvoutOption = a.substr(8);
     } else {
       return Usage();
     }
   }
   if (root.empty()) return Usage();
+  std::string tvoutError;
+  const auto tvoutChoice = cs::tvout::ParseTvOutOption(tvoutOption, &tvoutError);
+  if (!tvoutChoice) {
+    std::fprintf(stderr, "coinshell: --tvout: %s\n", tvoutError.c_str());
+    return 2;
+  }
 
   // Without a display a Qt program aborts; the cabinet then runs offscreen and says so.
   const bool offscreen =
@@ -92,11 +107,21 @@ int main(int argc, char** argv) {
   cs::MainWindowConfig config;
   config.map = map;
   config.skinIni = FindSkins(argv[0], skins) / "menu/menu.ini";
+  config.tvout = *tvoutChoice;
+  cs::ScreenWidget* viewRef = nullptr;
+  // Application.Terminate: the program closes the way the system closes it.
+  config.terminate = [&loop, &viewRef] {
+    loop.Post([&viewRef] {
+      if (viewRef) viewRef->close();
+    });
+  };
   cs::TDbgFrm frm(loop, config);
   cs::ScreenWidget view(frm);
+  viewRef = &view;
   frm.OnScreenChanged = [&view](const QRect& area) { view.Invalidate(area); };
   frm.OnClosed = [&app] { app.quit(); };
 
+  std::unique_ptr<cs::CheckWindow> checkWindow;  // made after the main window's creation
   cs::ControlServer control(loop, map.IpcDir() / "control", [&](const std::string& req) {
     if (req == "status") {
       std::vector<std::string> visible;
@@ -104,6 +129,8 @@ int main(int argc, char** argv) {
       if (frm.Operators) {
         for (const auto& name : frm.Operators->VisibleScreens()) visible.push_back(name);
       }
+      if (checkWindow && checkWindow->Visible()) visible.push_back("TFrmCheck");
+      if (frm.TvOut() && frm.TvOut()->window().Visible()) visible.push_back("TMain");
       std::string json = frm.StatusJson(visible);
       if (frm.Operators) {
         json.insert(json.size() - 1, ",\"operator\":" + frm.Operators->StatusJson());
@@ -120,6 +147,19 @@ int main(int argc, char** argv) {
         return "error: cannot write " + path + "\n";
       }
       return "ok " + path + "\n";
+    }
+    if (req == "open check-window") {
+      if (!checkWindow) return std::string("error: no check window\n");
+      checkWindow->ShowCheckWindow();
+      return std::string("ok\n");
+    }
+    if (req == "open tvout-window") {
+      // As the tray icon's double click does: message 0x40A with 0x203 through its socket.
+      if (!frm.TvOut()) return std::string("error: this cabinet has no TV-out window\n");
+      if (!cs::PostWindowMessage(map.IpcDir() / "TMain", {0x40A, 0, 0x203})) {
+        return std::string("error: the TV-out window does not answer\n");
+      }
+      return std::string("ok\n");
     }
     if (req == "quit") {
       // As the operating system closes it: through the window's close event.
@@ -138,6 +178,13 @@ int main(int argc, char** argv) {
   cs::OperatorScreens screens(
       loop, {skinsDir, map.Resolve("c:\\qd\\PARAMS2.DAT").value_or(fs::path()), "default"});
   frm.Operators = &screens;
+  // The game check configuration window over the main window's check data.
+  checkWindow = cs::CheckWindow::Create(loop, frm.FrmCheck, frm.flags, [&frm] {
+    return frm.Tb.ReadText(cs::CatalogueField::NAMEFILE).value_or("");
+  });
+  if (const char* shots = std::getenv("COINSHELL_STANDIN_SCREENSHOTS"); checkWindow && shots) {
+    checkWindow->SetPreviewSource(fs::path(shots) / "latest.png");
+  }
   view.SetOperatorScreens(&screens);
   screens.OnScreenChanged = [&view] { view.update(); };
   view.move(0, 0);

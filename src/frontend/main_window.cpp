@@ -7,6 +7,7 @@
 #include "panel/panel_reader.h"
 #include "platform/log.h"
 #include "platform/process.h"
+#include "tvout/tvout_window.h"
 
 namespace cs {
 
@@ -99,8 +100,15 @@ void TDbgFrm::FormCreate() {
     endpoint_ = std::make_unique<WindowEndpoint>(*this, AcceptEmulatorMessage);
     if (!endpoint_->Start(config_.map.IpcDir() / ClassName())) endpoint_.reset();
   }
-  // 3. The TV-out window exists only on systems that allow direct hardware access; this shell
-  //    runs as the design's NT-family case until the TV-out window joins.
+  // 3. The TV-out window, only where port access is allowed (or a simulated card is asked for):
+  //    hidden, then the chipset detection.
+  tvout_ = tvout::CreateTvOutWindow(
+      loop(), config_.tvout,
+      {config_.map.Root(), config_.map.IpcDir(), config_.terminate, config_.tvoutWidgets, {}});
+  if (tvout_) {
+    tvout_->window().Hide();
+    tvout_->window().btnAutoDetectClick();
+  }
   // 4.
   ServiceMode = 0;
   // 5.
@@ -113,6 +121,16 @@ void TDbgFrm::FormCreate() {
   // A failure has shown its box; start-up stops here.
   if (!RotateGames(config_.map, loop().clock(), this, &Tb)) return;
   // 9. Video output mode: only with the TV-out window.
+  if (tvout_ && (iKhz15 == 1 || iKhz15 == 2)) {
+    loop().Sleep(2000);
+    tvout_->window().chkNoInterlaceClick();
+    loop().Sleep(1000);
+    if (iKhz15 == 1) {
+      tvout_->window().chkModePALClick();
+    } else {
+      tvout_->window().chkModeNTSCClick();
+    }
+  }
   // 10.-13.
   ApplyVolume();
   RefreshTick = 0;

@@ -34,6 +34,7 @@
 #include "platform/video_player.h"
 #include "platform/window_endpoint.h"
 #include "skin/skin_engine.h"
+#include "tvout/tvout_factory.h"
 
 namespace cs {
 
@@ -54,6 +55,12 @@ struct MainWindowConfig {
   bool startEndpoint = true;
   // Where the per-game check files live (the program's current directory).
   std::filesystem::path checkFilesDir = ".";
+  // The TV-out window: none ("off"), the hardware, or a simulated card (tvout_factory.h).
+  tvout::TvOutChoice tvout{tvout::TvOutChoice::Kind::kOff};
+  // Whether the TV-out window gets its widgets (a program with a QApplication).
+  bool tvoutWidgets = true;
+  // The application's terminate request (the TV-out window's Unload and its failures).
+  std::function<void()> terminate;
 };
 
 class TDbgFrm : public Form, public Counters {
@@ -130,6 +137,8 @@ class TDbgFrm : public Form, public Counters {
   TFrmCheck FrmCheck;
   EmulatorKeys Keys;
   TThrComp* ThrComp() const { return thr_comp_.get(); }
+  // The TV-out window TMain, or null where none exists (as on the design's NT systems).
+  tvout::TvOutWindow* TvOut() const { return tvout_.get(); }
   // How the last launch went (status, tests): the emulator's process id, or 0.
   int LastLaunchPid = 0;
   // The reader's shared fields: those of TThrKeyb once start-up created it, else the window's
@@ -193,6 +202,7 @@ class TDbgFrm : public Form, public Counters {
   PanelFields* keyb_fields_ = nullptr;
   std::unique_ptr<TThrKeyb> keyb_;
   std::unique_ptr<TThrComp> thr_comp_;
+  std::unique_ptr<tvout::TvOutWindow> tvout_;
   std::unique_ptr<WindowEndpoint> endpoint_;
   bool startup_done_ = false;
   bool threads_started_ = false;

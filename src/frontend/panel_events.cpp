@@ -1,6 +1,7 @@
 // Panel events on the menu: coins, the highlight, pages, the service and video-mode buttons and
 // the start of the selected game.
 #include "frontend/main_window.h"
+#include "tvout/tvout_window.h"
 
 namespace cs {
 
@@ -44,11 +45,17 @@ void TDbgFrm::TurnPage(int code) {
 }
 
 void TDbgFrm::StepVideoMode() {
+  // Without a TV-out window the mode still steps, beeps and is saved; nothing else is called.
+  tvout::TMain* tv = tvout_ ? &tvout_->window() : nullptr;
   switch (iKhz15) {
     case 0:
       Beep();
       loop().Sleep(200);
       Beep();
+      if (tv) {
+        tv->chkNoInterlaceClick();
+        tv->chkModePALClick();
+      }
       iKhz15 = 1;
       break;
     case 1:
@@ -57,17 +64,21 @@ void TDbgFrm::StepVideoMode() {
       Beep();
       loop().Sleep(200);
       Beep();
+      if (tv) tv->chkModeNTSCClick();
       iKhz15 = 2;
       break;
     case 2:
       loop().Sleep(200);
       Beep();
+      if (tv) {
+        tv->chkNoInterlaceClick();
+        tv->chkModeVGAClick();
+      }
       iKhz15 = 0;
       break;
     default:
       break;
   }
-  // The TV-out window's mode calls join here with the TV-out engine.
   SaveCounters(Map(), this);
 }
 

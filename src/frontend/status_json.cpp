@@ -3,6 +3,7 @@
 
 #include "frontend/main_window.h"
 #include "panel/panel_reader.h"
+#include "tvout/tvout_window.h"
 
 namespace cs {
 
@@ -105,6 +106,7 @@ std::string TDbgFrm::StatusJson(const std::vector<std::string>& visibleWindows) 
     j << (n > 1 ? "," : "") << (o ? Quote(o->Text()) : "null");
   }
   j << "],";
+  j << Quote("tvout") << ':' << tvout::TvOutStatusJson(tvout_.get()) << ',';
   j << Quote("startupDone") << ':' << (startup_done_ ? "true" : "false") << ',';
   j << Quote("visible") << ":[";
   for (std::size_t i = 0; i < visibleWindows.size(); ++i) {

@@ -55,7 +55,8 @@ class CabinetTest : public ::testing::Test {
     fs::remove_all(root_);
   }
   pid_t StartShell() {
-    SpawnRequest r{Bin("src/app/coinshell"), {"--root", root_.string()}, root_, {}, true};
+    SpawnRequest r{
+        Bin("src/app/coinshell"), {"--root", root_.string(), "--tvout=off"}, root_, {}, true};
     r.extraEnv = {{"QT_QPA_PLATFORM", "offscreen"}, {"COINSHELL_SKINS", Bin("skins").string()}};
     const auto pid = SpawnDetached(r);
     return pid ? *pid : -1;

@@ -138,7 +138,7 @@ TEST_F(RoadTest, CoinStartPlayGameOverExitChargesOneCreditAndCountsOnePlay) {
     std::this_thread::sleep_for(50ms);
   }
   ASSERT_TRUE(fs::is_symlink(root_ / "dosdevices/com2"));
-  shell_ = Start({Bin("src/app/coinshell").string(), "--root", root_.string()},
+  shell_ = Start({Bin("src/app/coinshell").string(), "--root", root_.string(), "--tvout=off"},
                  root_ / "dosdevices/c:/shell",
                  {{"QT_QPA_PLATFORM", "offscreen"},
                   {"COINSHELL_SKINS", Bin("skins").string()},

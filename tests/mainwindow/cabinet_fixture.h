@@ -91,6 +91,8 @@ class CabinetFixture : public ::testing::Test {
     c.startScreenCheck = false;
     c.startEndpoint = false;
     c.checkFilesDir = root_ / "dosdevices/c:/shell";
+    c.tvout = tvout_;
+    c.tvoutWidgets = false;
     fs::create_directories(c.checkFilesDir);
     frm_ = std::make_unique<TDbgFrm>(loop_, c);
     frm_->FormCreate();
@@ -103,6 +105,7 @@ class CabinetFixture : public ::testing::Test {
   ProfileFile Calc() const { return ProfileFile::Load(CalcIni()); }
 
   VirtualEventLoop loop_{Date{2026, 12, 11}, 0.5};
+  tvout::TvOutChoice tvout_{tvout::TvOutChoice::Kind::kOff};
   fs::path root_;
   std::unique_ptr<DriveMap> map_;
   std::unique_ptr<TDbgFrm> frm_;
