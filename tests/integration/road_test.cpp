@@ -204,5 +204,42 @@ TEST_F(RoadTest, CoinStartPlayGameOverExitChargesOneCreditAndCountsOnePlay) {
   EXPECT_NE(l.find("\"wParam\":1000,\"lParam\":1000"), std::string::npos);
 }
 
+TEST_F(RoadTest, ServiceMenuFromThePanelChangesThePriceOnlyWhenLeft) {
+  sim_ =
+      Start({Bin("tools/coinshell-panelsim/coinshell-panelsim").string(), "--root", root_.string()},
+            root_, {}, &sim_in_);
+  for (int i = 0; i < 100 && !fs::is_symlink(root_ / "dosdevices/com2"); ++i) {
+    std::this_thread::sleep_for(50ms);
+  }
+  shell_ = Start({Bin("src/app/coinshell").string(), "--root", root_.string(), "--tvout=off"},
+                 root_ / "dosdevices/c:/shell",
+                 {{"QT_QPA_PLATFORM", "offscreen"},
+                  {"COINSHELL_SKINS", Bin("skins").string()},
+                  {"COINSHELL_SHM", "/cs-road-" + std::to_string(::getpid())}},
+                 nullptr);
+  ASSERT_TRUE(WaitFor("startupDone", "true", 30s));
+  const fs::path calcPath = root_ / "dosdevices/c:/windows/CALC.INI";
+  const int priceBefore = ProfileFile::Load(calcPath).ReadInteger("DUZER", "iCoinCredits", -1);
+
+  Panel("press SERVICE 60");
+  ASSERT_TRUE(WaitFor("ServiceMode", "10", 10s));
+  ASSERT_TRUE(WaitFor("front", "\"TFrmTest\"", 5s));
+  Panel("press P1_RIGHT 60");  // CREDITS is the first item: the next price
+  std::this_thread::sleep_for(800ms);
+  const std::string inMenu = Field("iCoinCredits");  // the main window's own value
+  EXPECT_EQ(std::stoi(inMenu), priceBefore);
+  EXPECT_EQ(ProfileFile::Load(calcPath).ReadInteger("DUZER", "iCoinCredits", -1), priceBefore);
+  Panel("press COIN1 150");  // not credited while a service screen is open
+  std::this_thread::sleep_for(500ms);
+  Panel("press P1_UP 60");  // up from CREDITS is EXIT
+  std::this_thread::sleep_for(500ms);
+  Panel("press P1_START 60");
+  ASSERT_TRUE(WaitFor("ServiceMode", "0", 10s));
+  const int priceAfter = ProfileFile::Load(calcPath).ReadInteger("DUZER", "iCoinCredits", -1);
+  EXPECT_NE(priceAfter, priceBefore);
+  EXPECT_EQ(std::stoi(Field("iCoinCredits")), priceAfter);
+  EXPECT_EQ(ProfileFile::Load(calcPath).ReadInteger("DUZER", "iCredits", -1), 3);
+}
+
 }  // namespace
 }  // namespace cs
