@@ -1,11 +1,12 @@
 // coinshell-panelsim: the cabinet's panel controller on a pseudo-terminal.
 //
-//   coinshell-panelsim --root DIR [--script FILE] [--rate N] [--exit-at-end]
+//   coinshell-panelsim --root DIR [--script FILE] [--rate N] [--exit-at-end] [--[no-]window]
 //
 // Creates a pseudo-terminal, links its slave as <root>/dosdevices/com2 (where the shell opens
 // COM2) and plays the controller: frames of the switch state at the line's pace, repeated while
 // nothing changes. Switches come from the keys typed on this terminal, or from commands (a
-// --script file, or stdin when stdin is not a terminal). docs/panel.md has the commands, the
+// --script file, or stdin when stdin is not a terminal) and from the panel window, shown when a
+// display exists. docs/panel.md has the commands, the
 // keys and the wiring chart.
 #include <fcntl.h>
 #include <poll.h>
@@ -14,20 +15,25 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <QApplication>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "panel/panel_bits.h"
+#include "panel_keys.h"
 #include "panel_line.h"
+#include "panel_window.h"
 #include "panelsim_script.h"
 #include "platform/drive_map.h"
 
@@ -49,26 +55,17 @@ std::int64_t NowNs() {
 int Usage() {
   std::fprintf(stderr,
                "usage: coinshell-panelsim --root DIR [--script FILE] [--rate N] [--exit-at-end]\n"
+               "                          [--window | --no-window]\n"
                "  --root DIR     cabinet root; the pty is linked as DIR/dosdevices/com2\n"
                "  --script FILE  play the commands of FILE (else stdin: keys on a terminal,\n"
                "                 commands otherwise)\n"
                "  --rate N       idle frames per second, 0 = only on change (default 10)\n"
-               "  --exit-at-end  end when the commands are done and the line is quiet\n");
+               "  --exit-at-end  end when the commands are done and the line is quiet\n"
+               "  --window       show the panel window (default when a display exists)\n"
+               "  --no-window    never show it\n");
   return 2;
 }
 
-// Keys of the terminal panel: the PC key of each code where a terminal can deliver it.
-struct KeyBinding {
-  char key;
-  const char* name;
-};
-constexpr KeyBinding kKeys[] = {
-    {'5', "COIN1"},      {'1', "P1_START"}, {'c', "P1_B1"},   {'v', "P1_B2"},    {' ', "P1_B3"},
-    {'b', "P1_B4"},      {'z', "P1_B5"},    {'t', "SERVICE"}, {'6', "COIN2"},    {'2', "P2_START"},
-    {'r', "P2_UP"},      {'f', "P2_DOWN"},  {'d', "P2_LEFT"}, {'g', "P2_RIGHT"}, {'a', "P2_B1"},
-    {'s', "P2_B2"},      {'q', "P2_B3"},    {'w', "P2_B4"},   {'e', "P2_B5"},    {'x', "EXIT"},
-    {'m', "VIDEO_MODE"},
-};
 constexpr std::int64_t kKeyHoldNs = 200'000'000;  // a typed key holds its switch this long
 
 void PrintKeyChart() {
@@ -259,6 +256,7 @@ int main(int argc, char** argv) {
   std::optional<fs::path> root, scriptFile;
   int rate = 10;
   bool exitAtEnd = false;
+  std::optional<bool> windowWanted;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     if (a == "--root" && i + 1 < argc) {
@@ -275,6 +273,10 @@ int main(int argc, char** argv) {
       rate = c[0].ms;
     } else if (a == "--exit-at-end") {
       exitAtEnd = true;
+    } else if (a == "--window") {
+      windowWanted = true;
+    } else if (a == "--no-window") {
+      windowWanted = false;
     } else {
       return Usage();
     }
@@ -296,6 +298,23 @@ int main(int argc, char** argv) {
       return 2;
     }
     player.Append(std::move(s.commands));
+  }
+
+  // The window comes up where somebody can see it: a display, and not a platform that draws into
+  // memory (the tests' and the demo's offscreen sessions), unless --window asks for it.
+  const auto env = [](const char* n) { return std::getenv(n) && *std::getenv(n); };
+  const char* qpa = std::getenv("QT_QPA_PLATFORM");
+  const bool invisible = qpa && (std::string_view(qpa).starts_with("offscreen") ||
+                                 std::string_view(qpa).starts_with("minimal"));
+  const bool useWindow =
+      windowWanted.value_or((env("DISPLAY") || env("WAYLAND_DISPLAY")) && !invisible);
+  std::unique_ptr<QApplication> app;
+  std::unique_ptr<PanelWindow> window;
+  if (useWindow) {
+    app = std::make_unique<QApplication>(argc, argv);
+    window = std::make_unique<PanelWindow>();
+    window->resize(window->sizeHint());
+    window->show();
   }
 
   int master = -1, slave = -1;
@@ -349,19 +368,31 @@ int main(int argc, char** argv) {
   // Commands play from the moment the shell first opens the port, so that a script's first press
   // does not go to nobody.
   bool everListened = false;
+  std::uint32_t windowPressed = 0;
   while (!g_stop) {
+    if (window) {
+      app->processEvents();
+      if (window->Closed()) break;
+    }
     const std::int64_t now = NowNs();
     everListened = everListened || Listener(master);
     std::int64_t wake = everListened ? player.Run(now, &line) : kNever;
     if (player.QuitRequested()) break;
     if (interactive) {
       wake = std::min(wake, terminal.Expire(now));
-      line.SetPressed(terminal.Pressed(), now);
+      line.SetPressed(terminal.Pressed() | (window ? window->Pressed() : 0u), now);
       if (line.Pressed() != shown) {
         shown = line.Pressed();
         std::printf("\r\033[Kpressed:%s", PressedNames(shown).c_str());
         std::fflush(stdout);
       }
+    }
+    if (window) {
+      if (!interactive && window->Pressed() != windowPressed) {
+        line.SetPressed(ApplyWindowChange(line.Pressed(), windowPressed, window->Pressed()), now);
+      }
+      windowPressed = window->Pressed();
+      window->SetLinePressed(line.Pressed());
     }
     out.clear();
     wake = std::min(wake, line.Take(now, &out));
@@ -383,6 +414,9 @@ int main(int argc, char** argv) {
     if (listening) p[np++] = {master, POLLIN, 0};  // nothing should come back; drain it
     std::int64_t waitNs = wake == kNever ? 1'000'000'000 : wake - NowNs();
     if (!listening) waitNs = std::min<std::int64_t>(waitNs, 50'000'000);  // look again soon
+    // The window's events are taken between waits: clicks reach the line within 10 ms, and the
+    // bytes keep their own times.
+    if (window) waitNs = std::min<std::int64_t>(waitNs, 10'000'000);
     if (waitNs < 0) waitNs = 0;
     const timespec ts{static_cast<time_t>(waitNs / 1'000'000'000),
                       static_cast<long>(waitNs % 1'000'000'000)};
