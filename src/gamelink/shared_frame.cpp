@@ -115,7 +115,10 @@ std::optional<DibLayout> CheckDibHeader(const DibHeader& h, std::string* why) {
   const std::int64_t rows = h.biHeight < 0 ? -static_cast<std::int64_t>(h.biHeight)
                                            : static_cast<std::int64_t>(h.biHeight);
   const std::int64_t stride = (static_cast<std::int64_t>(h.biWidth) * h.biBitCount + 31) / 32 * 4;
-  if (stride * rows > static_cast<std::int64_t>(kBlockSize)) {
+  // Each factor is checked on its own first: their product can overflow 64 bits.
+  if (stride > static_cast<std::int64_t>(kBlockSize) ||
+      rows > static_cast<std::int64_t>(kBlockSize) ||
+      stride * rows > static_cast<std::int64_t>(kBlockSize)) {
     return Fail(why, std::to_string(h.biWidth) + " x " + std::to_string(rows) + " at " +
                          std::to_string(h.biBitCount) + " bits does not fit in a block");
   }

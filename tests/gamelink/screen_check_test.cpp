@@ -114,6 +114,8 @@ TEST(DibBlock, HeadersThatNeedATableOrMoreThanTheBlockAreRefused) {
       {"height 0", HandHeader(40, 10, 0, 1, 32, 0)},
       {"most negative height", HandHeader(40, 10, INT32_MIN, 1, 32, 0)},
       {"largest height", HandHeader(40, 1, INT32_MAX, 1, 16, 0)},
+      {"wide and tall enough to overflow the size",
+       HandHeader(40, 0x4B00C800, 0x7E2B000A, 1, 32, 0)},
       {"11 rows at 32 bits (440 bytes)", HandHeader(40, 10, 11, 1, 32, 0)},
       {"11 top-down rows at 32 bits", HandHeader(40, 10, -11, 1, 32, 0)},
       {"20 x 10 at 24 bits (600 bytes)", HandHeader(40, 20, 10, 1, 24, 0)},
