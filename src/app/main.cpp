@@ -35,14 +35,13 @@ int Usage() {
   return 2;
 }
 
-fs::path FindSkins(const char* argv0, const std::string& given) {
+fs::path FindSkins(const std::string& given) {
   if (!given.empty()) return given;
   if (const char* env = std::getenv("COINSHELL_SKINS")) return env;
   std::error_code ec;
   const fs::path exe = fs::canonical("/proc/self/exe", ec);
   const fs::path installed = exe.parent_path().parent_path() / "share/coinshell/skins";
   if (!ec && fs::exists(installed / "menu/menu.ini")) return installed;
-  (void)argv0;
   return COINSHELL_BUILD_SKINS_DIR;
 }
 
@@ -106,7 +105,7 @@ int main(int argc, char** argv) {
   cs::QtEventLoop loop;
   cs::MainWindowConfig config;
   config.map = map;
-  config.skinIni = FindSkins(argv[0], skins) / "menu/menu.ini";
+  config.skinIni = FindSkins(skins) / "menu/menu.ini";
   config.tvout = *tvoutChoice;
   cs::ScreenWidget* viewRef = nullptr;
   // Application.Terminate: the program closes the way the system closes it.
