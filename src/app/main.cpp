@@ -12,6 +12,7 @@
 #include <string>
 
 #include "app/screen_widget.h"
+#include "frontend/game_list_window.h"
 #include "frontend/main_window.h"
 #include "gamelink/check_window.h"
 #include "operator/operator_screens.h"
@@ -118,9 +119,12 @@ int main(int argc, char** argv) {
   cs::ScreenWidget view(frm);
   viewRef = &view;
   frm.OnScreenChanged = [&view](const QRect& area) { view.Invalidate(area); };
-  frm.OnClosed = [&app] { app.quit(); };
+  // exit(), not quit(): quit() first asks every window to close, and the TV-out window refuses
+  // (it hides instead), which would cancel the shutdown.
+  frm.OnClosed = [] { QCoreApplication::exit(0); };
 
   std::unique_ptr<cs::CheckWindow> checkWindow;  // made after the main window's creation
+  std::unique_ptr<cs::TFrmGameList> gameList;
   cs::ControlServer control(loop, map.IpcDir() / "control", [&](const std::string& req) {
     if (req == "status") {
       std::vector<std::string> visible;
@@ -129,6 +133,7 @@ int main(int argc, char** argv) {
         for (const auto& name : frm.Operators->VisibleScreens()) visible.push_back(name);
       }
       if (checkWindow && checkWindow->Visible()) visible.push_back("TFrmCheck");
+      if (gameList && gameList->isVisible()) visible.push_back(cs::TFrmGameList::kClassName);
       if (frm.TvOut() && frm.TvOut()->window().Visible()) visible.push_back("TMain");
       std::string json = frm.StatusJson(visible);
       if (frm.Operators) {
@@ -146,6 +151,10 @@ int main(int argc, char** argv) {
         return "error: cannot write " + path + "\n";
       }
       return "ok " + path + "\n";
+    }
+    if (req == "open game-list") {
+      cs::OpenGameList(&gameList, frm.Tb);
+      return std::string("ok\n");
     }
     if (req == "open check-window") {
       if (!checkWindow) return std::string("error: no check window\n");
@@ -172,7 +181,8 @@ int main(int argc, char** argv) {
   // The main window's creation runs its start-up before the message loop (and before the other
   // windows exist).
   frm.FormCreate();
-  // Then the other windows, in the program's order (the game list joins here).
+  // Then the other windows, in the program's order: the game list, then the operator screens.
+  cs::OpenGameList(&gameList, frm.Tb, /*show=*/false);
   const fs::path skinsDir = config.skinIni.parent_path().parent_path();
   cs::OperatorScreens screens(
       loop, {skinsDir, map.Resolve("c:\\qd\\PARAMS2.DAT").value_or(fs::path()), "default"});
