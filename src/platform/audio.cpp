@@ -33,17 +33,17 @@ double Shape(Waveform w, double p) {
 }
 }  // namespace
 
-std::vector<std::uint8_t> SynthesizeTone(const ToneSpec& spec, int leftPct, int rightPct) {
+std::vector<std::uint8_t> SynthesizeTone(const ToneSpec& tone, int leftPct, int rightPct) {
   leftPct = std::clamp(leftPct, 0, 100);
   rightPct = std::clamp(rightPct, 0, 100);
-  const int rate = std::max(1000, spec.sampleRate);
-  const long frames = static_cast<long>(rate) * std::max(0, spec.durationMs) / 1000;
-  const bool wide = spec.bits == 16;
+  const int rate = std::max(1000, tone.sampleRate);
+  const long frames = static_cast<long>(rate) * std::max(0, tone.durationMs) / 1000;
+  const bool wide = tone.bits == 16;
   std::vector<std::uint8_t> out;
   out.reserve(static_cast<std::size_t>(frames) * (wide ? 4 : 2));
   for (long i = 0; i < frames; ++i) {
-    double p = std::fmod(static_cast<double>(i) * spec.frequencyHz / rate, 1.0);
-    const double s = Shape(spec.wave, p);
+    double p = std::fmod(static_cast<double>(i) * tone.frequencyHz / rate, 1.0);
+    const double s = Shape(tone.wave, p);
     for (int ch = 0; ch < 2; ++ch) {
       const double v = s * (ch == 0 ? leftPct : rightPct) / 100.0;
       if (wide) {
@@ -117,13 +117,13 @@ void ToneGenerator::Worker() {
   }
 }
 
-bool ToneGenerator::PlayNow(const std::vector<std::uint8_t>& pcm, const ToneSpec& spec) {
+bool ToneGenerator::PlayNow(const std::vector<std::uint8_t>& pcm, const ToneSpec& tone) {
   snd_pcm_t* h = nullptr;
   if (snd_pcm_open(&h, device_.c_str(), SND_PCM_STREAM_PLAYBACK, 0) < 0) return false;
-  const bool wide = spec.bits == 16;
+  const bool wide = tone.bits == 16;
   const int err = snd_pcm_set_params(
       h, wide ? SND_PCM_FORMAT_S16_LE : SND_PCM_FORMAT_U8, SND_PCM_ACCESS_RW_INTERLEAVED, 2,
-      static_cast<unsigned>(std::max(1000, spec.sampleRate)), 1, 200000);
+      static_cast<unsigned>(std::max(1000, tone.sampleRate)), 1, 200000);
   if (err < 0) {
     snd_pcm_close(h);
     return false;

@@ -23,8 +23,8 @@ struct ToneSpec {
 };
 
 // Interleaved stereo samples of a tone at the given channel volumes (0..100 %), as bytes in the
-// PCM format of spec.bits. Pure: tests compare what was played with this.
-std::vector<std::uint8_t> SynthesizeTone(const ToneSpec& spec, int leftPct, int rightPct);
+// PCM format of tone.bits. Pure: tests compare what was played with this.
+std::vector<std::uint8_t> SynthesizeTone(const ToneSpec& tone, int leftPct, int rightPct);
 
 class ToneGenerator {
  public:
@@ -34,7 +34,7 @@ class ToneGenerator {
   ToneGenerator(const ToneGenerator&) = delete;
   ToneGenerator& operator=(const ToneGenerator&) = delete;
 
-  void SetTone(const ToneSpec& spec) { spec_ = spec; }
+  void SetTone(const ToneSpec& tone) { spec_ = tone; }
   const ToneSpec& Tone() const { return spec_; }
   // Channel volumes in percent, clamped to 0..100.
   void SetVolume(int leftPct, int rightPct);
@@ -51,7 +51,7 @@ class ToneGenerator {
 
  private:
   void Worker();
-  bool PlayNow(const std::vector<std::uint8_t>& pcm, const ToneSpec& spec);
+  bool PlayNow(const std::vector<std::uint8_t>& pcm, const ToneSpec& tone);
 
   std::string device_;
   ToneSpec spec_;

@@ -76,13 +76,13 @@ TEST(BmpReader, AcceptedLayoutsAllGiveTheSamePicture) {
       {"32 bits, bit fields inside a V5 header", {3, 2, 32, 3, 124}},
       {"24 bits, V4 header", {20, 20, 24, 0, 108}},
   };
-  for (const auto& [what, spec] : cases) {
+  for (const auto& [what, shape] : cases) {
     SCOPED_TRACE(what);
     std::string why;
-    const auto img = DecodeBmp(MakeBmp(spec), &why);
+    const auto img = DecodeBmp(MakeBmp(shape), &why);
     ASSERT_TRUE(img) << why;
-    ASSERT_EQ(img->width, spec.width);
-    ASSERT_EQ(img->height, spec.height < 0 ? -spec.height : spec.height);
+    ASSERT_EQ(img->width, shape.width);
+    ASSERT_EQ(img->height, shape.height < 0 ? -shape.height : shape.height);
     for (int y = 0; y < img->height; ++y) {
       for (int x = 0; x < img->width; ++x)
         ASSERT_EQ(img->At(x, y), Expected(x, y)) << x << "," << y;
