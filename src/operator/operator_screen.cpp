@@ -71,4 +71,27 @@ std::string Format08(std::int32_t value) {
   return buf;
 }
 
+void MenuScreen::FormKeyPress(char key) {
+  switch (key) {
+    case '8':
+      Up();
+      break;
+    case '2':
+      Down();
+      break;
+    case '4':
+      Left();
+      break;
+    case '6':
+      Right();
+      break;
+    case 'S':
+    case 's':
+      Select();
+      break;
+    default:
+      break;
+  }
+}
+
 }  // namespace cs

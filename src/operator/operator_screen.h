@@ -60,6 +60,21 @@ class OperatorScreen : public Form {
   std::uint64_t activation_ = 0;
 };
 
+// A screen of items worked with player 1's stick and start. The digit keys of a numeric pad do
+// the same on a service keyboard: 8 up, 2 down, 4 left, 6 right, S select.
+class MenuScreen : public OperatorScreen {
+ public:
+  using OperatorScreen::OperatorScreen;
+  void FormKeyPress(char key) final;
+
+ protected:
+  virtual void Up() = 0;
+  virtual void Down() = 0;
+  virtual void Left() = 0;
+  virtual void Right() = 0;
+  virtual void Select() = 0;
+};
+
 // "%08d".
 std::string Format08(std::int32_t value);
 

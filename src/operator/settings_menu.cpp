@@ -18,7 +18,7 @@ void OpenList(CatalogueView* view, const std::filesystem::path& file, CatalogueF
 
 TFrmSet::TFrmSet(EventLoop& loop, const std::filesystem::path& skinIni,
                  const std::filesystem::path& catalogue)
-    : OperatorScreen(loop, "TFrmSet", skinIni) {
+    : MenuScreen(loop, "TFrmSet", skinIni) {
   Ske.OnCustomAction = [this](int n) { SkeCustomAction(n); };
   Grid1.rect = QRect(25, 205, 280, 150);
   Grid1.titleCaption = QStringLiteral("Games in Use");
@@ -225,29 +225,6 @@ void TFrmSet::WMPanelInput(int code, int /*lParam*/) {
       break;
     case 34:
       if (CurItem == 3) ActivateList(false);
-      break;
-    default:
-      break;
-  }
-}
-
-void TFrmSet::FormKeyPress(char key) {
-  switch (key) {
-    case '8':
-      Up();
-      break;
-    case '2':
-      Down();
-      break;
-    case '4':
-      Left();
-      break;
-    case '6':
-      Right();
-      break;
-    case 'S':
-    case 's':
-      Select();
       break;
     default:
       break;

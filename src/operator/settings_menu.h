@@ -15,14 +15,13 @@
 
 namespace cs {
 
-class TFrmSet final : public OperatorScreen {
+class TFrmSet final : public MenuScreen {
  public:
   // catalogue: the file PARAMS2.DAT; Table1 and Table2 open on it at once.
   TFrmSet(EventLoop& loop, const std::filesystem::path& skinIni,
           const std::filesystem::path& catalogue);
 
   void WMPanelInput(int code, int lParam) override;
-  void FormKeyPress(char key) override;
   void SkeCustomAction(int /*n*/) {}
 
   void HighlightItem();
@@ -57,11 +56,11 @@ class TFrmSet final : public OperatorScreen {
   void DrawOver(QImage* screen) const override;
 
  private:
-  void Up();
-  void Down();
-  void Left();
-  void Right();
-  void Select();
+  void Up() override;
+  void Down() override;
+  void Left() override;
+  void Right() override;
+  void Select() override;
   void MoveActiveList(bool forward);
   static void ResetCreditsOf(CatalogueView* view);
 

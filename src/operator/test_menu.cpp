@@ -68,7 +68,7 @@ int TestTonePercent(std::int32_t iVolume) {
 
 TFrmTest::TFrmTest(EventLoop& loop, const std::filesystem::path& skinIni,
                    const std::string& pcmDevice)
-    : OperatorScreen(loop, "TFrmTest", skinIni), MpSound(pcmDevice) {
+    : MenuScreen(loop, "TFrmTest", skinIni), MpSound(pcmDevice) {
   Ske.OnCustomAction = [this](int n) { SkeCustomAction(n); };
   ZsCredits.rect = QRect(450, 315, 152, 29);
   MpSound.SetTone(kTestTone);
@@ -209,29 +209,6 @@ void TFrmTest::WMPanelInput(int code, int /*lParam*/) {
       Right();
       break;
     case 2:
-      Select();
-      break;
-    default:
-      break;
-  }
-}
-
-void TFrmTest::FormKeyPress(char key) {
-  switch (key) {
-    case '8':
-      Up();
-      break;
-    case '2':
-      Down();
-      break;
-    case '4':
-      Left();
-      break;
-    case '6':
-      Right();
-      break;
-    case 'S':
-    case 's':
       Select();
       break;
     default:

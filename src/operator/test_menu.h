@@ -26,7 +26,7 @@ inline constexpr ToneSpec kTestTone{3000, Waveform::kTriangle, 16, 22050, 500};
 // at most 100 (0 for a negative volume).
 int TestTonePercent(std::int32_t iVolume);
 
-class TFrmTest final : public OperatorScreen {
+class TFrmTest final : public MenuScreen {
  public:
   // pcmDevice: the ALSA device of the test tone.
   TFrmTest(EventLoop& loop, const std::filesystem::path& skinIni,
@@ -36,7 +36,6 @@ class TFrmTest final : public OperatorScreen {
   void SetScreens(TFrmSet* settings, TFrmInp* inputs, TFrmTestMon* monitor);
 
   void WMPanelInput(int code, int lParam) override;
-  void FormKeyPress(char key) override;
   void SkeCustomAction(int /*n*/) {}
 
   void HighlightItem();
@@ -63,11 +62,11 @@ class TFrmTest final : public OperatorScreen {
   void DrawOver(QImage* screen) const override;
 
  private:
-  void Up();
-  void Down();
-  void Left();
-  void Right();
-  void Select();
+  void Up() override;
+  void Down() override;
+  void Left() override;
+  void Right() override;
+  void Select() override;
   void PlayTestTone();
   void OpenSettings();
 
