@@ -87,6 +87,8 @@ std::string TDbgFrm::StatusJson(const std::vector<std::string>& visibleWindows) 
   num("LastMask", k.LastMask.load(std::memory_order_relaxed));
   j << Quote("panelReceiving") << ':' << (ThrKeyb() && ThrKeyb()->Receiving() ? "true" : "false")
     << ',';
+  num("panelFrames", ThrKeyb() ? static_cast<long long>(ThrKeyb()->FramesDecoded()) : 0);
+  num("panelBytes", ThrKeyb() ? static_cast<long long>(ThrKeyb()->BytesReceived()) : 0);
   j << Quote("EmulatorRunning") << ':' << (flags.Running() ? "true" : "false") << ',';
   j << Quote("MsgBlink") << ':' << (MsgBlink ? "true" : "false") << ',';
   num("RefreshTick", RefreshTick);

@@ -137,6 +137,7 @@ void TThrKeyb::ProcessBuffered() {
     if (const auto word = cutter_.Feed(b)) {
       DecodeFrame(*word, EmulatorRunning_.load(std::memory_order_relaxed) != 0, latches_, *this,
                   sink_);
+      frames_decoded_.fetch_add(1, std::memory_order_relaxed);
     }
   }
   busy_.store(false);

@@ -63,6 +63,9 @@ class TThrKeyb final : public PanelFields {
   bool Receiving() const { return receiving_.load(std::memory_order_relaxed); }
   // Bytes taken from the port so far (any thread; for status and tests).
   std::uint64_t BytesReceived() const { return bytes_received_.load(std::memory_order_relaxed); }
+  // Frames cut from those bytes and decoded so far (any thread). Noise and short frames are not
+  // counted; an extra ETX that decodes the previous frame again is.
+  std::uint64_t FramesDecoded() const { return frames_decoded_.load(std::memory_order_relaxed); }
 
  private:
   class Sink final : public PanelSink {
@@ -104,6 +107,7 @@ class TThrKeyb final : public PanelFields {
   std::atomic<bool> busy_{false};  // the thread is inside ProcessBuffered
   std::atomic<bool> receiving_{false};
   std::atomic<std::uint64_t> bytes_received_{0};
+  std::atomic<std::uint64_t> frames_decoded_{0};
 };
 
 }  // namespace cs

@@ -253,7 +253,8 @@ class PanelsimBinaryTest : public ::testing::Test {
     posix_spawn_file_actions_t fa;
     posix_spawn_file_actions_init(&fa);
     posix_spawn_file_actions_addopen(&fa, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&fa, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&fa, STDOUT_FILENO, Stdout().c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
     ASSERT_EQ(posix_spawn(&pid_, argv[0], &fa, nullptr, argv.data(), environ), 0);
     posix_spawn_file_actions_destroy(&fa);
   }
@@ -271,6 +272,14 @@ class PanelsimBinaryTest : public ::testing::Test {
     }
     pid_ = -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  fs::path Stdout() const { return root_ / "panelsim.out"; }
+  // The simulator's last line of output.
+  std::string LastLine() const {
+    std::ifstream in(Stdout());
+    std::string line, last;
+    while (std::getline(in, line)) last = line;
+    return last;
   }
   fs::path Script(const std::string& text) {
     const fs::path p = root_ / "panel.script";
@@ -324,6 +333,11 @@ TEST_F(PanelsimBinaryTest, AScriptReachesTheReaderAsPanelCodes) {
   const auto downs = std::count(wnd.got.begin(), wnd.got.end(), "cmd(208)");
   EXPECT_GE(downs, 3) << "held 100 ms at 50 frames a second";
   EXPECT_LE(downs, 9);
+  // Its closing line counts what went onto the line, as the reader counted it.
+  EXPECT_EQ(LastLine(), "coinshell-panelsim: sent " + std::to_string(reader.FramesDecoded()) +
+                            " frames (" + std::to_string(reader.BytesReceived()) +
+                            " bytes), 0 bytes lost");
+  EXPECT_GE(reader.FramesDecoded(), 8u) << "a frame per change and the idle ones";
 }
 
 TEST_F(PanelsimBinaryTest, RefusesToReplaceAnythingButALinkAndRejectsBadScripts) {

@@ -30,6 +30,7 @@
 #include <string>
 #include <vector>
 
+#include "panel/frame_cutter.h"
 #include "panel/panel_bits.h"
 #include "panel_keys.h"
 #include "panel_line.h"
@@ -361,6 +362,10 @@ int main(int argc, char** argv) {
   bool stdinOpen = readStdin;
   PanelLine line(rate, NowNs());
   std::uint64_t lost = 0;
+  // What went onto the line, cut into frames as a receiver cuts them (raw bytes included), for
+  // the closing line that a receiver's own counts can be held against.
+  std::uint64_t bytesSent = 0, framesSent = 0;
+  FrameCutter wire;
   std::uint32_t shown = ~0u;
   std::vector<std::uint8_t> out;
   int code = 0;
@@ -398,6 +403,10 @@ int main(int argc, char** argv) {
     wake = std::min(wake, line.Take(now, &out));
     if (!out.empty() && Listener(master)) {
       const ssize_t n = write(master, out.data(), out.size());
+      for (ssize_t i = 0; i < n; ++i) {
+        if (wire.Feed(out[static_cast<std::size_t>(i)])) ++framesSent;
+      }
+      if (n > 0) bytesSent += static_cast<std::uint64_t>(n);
       if (n < static_cast<ssize_t>(out.size())) {
         // The receiver's buffer is full (a reader that stopped reading): like a real receiver
         // that overflows, the bytes are lost.
@@ -449,5 +458,10 @@ int main(int argc, char** argv) {
   std::error_code ec;
   if (fs::read_symlink(*link, ec) == fs::path(slaveName)) fs::remove(*link, ec);
   close(master);
+  if (interactive) std::printf("\r\033[K");  // over the pressed-switches line
+  std::printf("coinshell-panelsim: sent %llu frames (%llu bytes), %llu bytes lost\n",
+              static_cast<unsigned long long>(framesSent),
+              static_cast<unsigned long long>(bytesSent), static_cast<unsigned long long>(lost));
+  std::fflush(stdout);
   return code;
 }
