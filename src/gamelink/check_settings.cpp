@@ -117,6 +117,12 @@ bool TFrmCheck::PrepareLaunch(const std::string& namefile, GameFlags& flags) {
   // 2.
   const XyLoad xy = LoadCheckSettings(namefile);
   if (xy == XyLoad::kBadName || xy == XyLoad::kError) return false;
+  // The launch goes on with the previous game's settings; the operator reads here why its prompt
+  // and automatic exits do not fit.
+  if (xy == XyLoad::kMissing) {
+    LogDiag("gamelink", "no check settings for " + namefile + " (" + namefile + ".xy in " +
+                            files_dir_.string() + "): the previous game's are used");
+  }
   // 3. A picture that fails only ends the picture loading.
   LoadReferencePictures(namefile);
   // 4.

@@ -93,6 +93,23 @@ TEST_F(CheckSettingsTest, AnUnreadableXyStopsTheLaunch) {
   EXPECT_EQ(check_.LoadCheckSettings("G"), XyLoad::kError);
 }
 
+TEST_F(CheckSettingsTest, AGameWithoutSettingsLaunchesAndSaysSoInTheLog) {
+  const auto saying = [this] {
+    std::vector<std::string> got;
+    for (const auto& l : log_) {
+      if (l.find("no check settings") != std::string::npos) got.push_back(l);
+    }
+    return got;
+  };
+  Write("H.xy", HandRecord(216, {{188, 9}}));
+  EXPECT_TRUE(check_.PrepareLaunch("H", flags_));
+  EXPECT_TRUE(saying().empty());
+  EXPECT_TRUE(check_.PrepareLaunch("G", flags_));
+  ASSERT_EQ(saying().size(), 1u);
+  EXPECT_NE(saying()[0].find("no check settings for G (G.xy in "), std::string::npos);
+  EXPECT_EQ(check_.CheckRec.StartUpTime, 9) << "the previous game's settings stay";
+}
+
 TEST_F(CheckSettingsTest, NamesThatAreNotShortNamesNeverBecomePaths) {
   // A file the traversal would reach.
   Write("x.xy", HandRecord(216, {{188, 9}}));
