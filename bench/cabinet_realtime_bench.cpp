@@ -156,9 +156,10 @@ int main(int argc, char** argv) {
   if (const char* e = std::getenv("REALTIME_SECONDS")) seconds = std::max(30L, std::atol(e));
   const auto wallStart = Clock::now();
 
+  // The directory outlives the programs: they are killed (r's destructor) before it is removed.
+  TempDir tmp("cs-realtime");
   Run r;
   r.build = BuildDir();
-  TempDir tmp("cs-realtime");
   if (tmp.path().empty()) {
     std::fprintf(stderr, "cabinet_realtime_bench: no temporary directory\n");
     return 1;
@@ -227,14 +228,23 @@ int main(int argc, char** argv) {
   bool ok = true;
   for (int cycle = 0; ok && r.Elapsed() < static_cast<double>(seconds); ++cycle) {
     if (cycle % 5 == 1) {
-      // The service menu and straight out of it again (up from the first item is EXIT). Its
-      // items step on every frame that shows a stick held, so while it is open the simulator
-      // sends frames only on a change: one press, one step.
+      // The service menu and straight out of it again: the highlight is moved onto EXIT (item
+      // 8; the menu keeps its item from the last visit, and items 6 and 7 would clear the
+      // credits or restore the defaults) and selected. Its items step on every frame that shows
+      // a stick held, so while it is open the simulator sends frames only on a change: one
+      // press, one step.
       ok = r.Panel("rate 0") && r.Panel("press SERVICE 60") &&
-           r.WaitFor("service", "ServiceMode", "10", 10s) && r.Wait(800ms) &&
-           r.Panel("press P1_UP 60") && r.Wait(500ms) && r.Panel("press P1_START 60") &&
+           r.WaitFor("service", "ServiceMode", "10", 10s) && r.Wait(800ms);
+      for (int i = 0; ok && i < 10; ++i) {
+        const long long item = r.ctl.Number("CurItem");  // the service menu's own field
+        if (item == 8) break;
+        ok = r.Panel(item >= 1 && item <= 4 ? "press P1_UP 60" : "press P1_DOWN 60") &&
+             r.Wait(400ms);
+      }
+      ok = ok && r.ctl.Number("CurItem") == 8 && r.Panel("press P1_START 60") &&
            r.WaitFor("service exit", "ServiceMode", "0", 10s) && r.Panel("rate 320") &&
            r.Wait(500ms);
+      if (!ok && r.failure.empty()) r.failure = "service: the highlight did not reach EXIT";
       if (!ok) break;
       ++services;
     }
