@@ -1,5 +1,7 @@
 // Panel events on the menu: coins, the highlight, pages, the service and video-mode buttons and
 // the start of the selected game.
+#include <algorithm>
+
 #include "frontend/main_window.h"
 #include "tvout/tvout_window.h"
 
@@ -94,6 +96,17 @@ void TDbgFrm::TestMenu() {
   iUpdate = v.iUpdate;
   iUpdatePer = v.iUpdatePer;
   iUserCounter = v.iUserCounter;
+  // A new price: iParCredits holds the coins paid toward the next credit on top of the old
+  // price's step, which the new step would misread (from 1/1 to 3/1 the next coin bought a
+  // credit; from 3/1 to 1/1 the next credit took three coins). The paid coins count again at
+  // the new price, from its settled value.
+  const std::int32_t oldStep = CoinStep;
+  SetCoinStep(this);
+  if (CoinStep != oldStep) {
+    const std::int32_t paid = oldStep <= 0 ? std::clamp(iParCredits - oldStep, 0, -oldStep) : 0;
+    iParCredits = CoinStep <= 0 ? CoinStep : 0;
+    for (std::int32_t i = 0; i < paid; ++i) AddCoin();
+  }
   SetCreditsCaption();
   if (!SaveCounters(Map(), this)) return;
   ApplyVolume();

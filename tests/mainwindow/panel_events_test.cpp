@@ -79,6 +79,50 @@ TEST_F(PanelEventsTest, TestMenuTakesPressesAndItsValuesComeBackOnlyWhenLeft) {
   EXPECT_EQ(Calc().ReadInteger("DUZER", "iCredits", -1), 0);
 }
 
+TEST_F(PanelEventsTest, CoinsPaidTowardACreditKeepTheirCountWhenThePriceChanges) {
+  WriteGamesInUse(3);
+  WriteCalc("iCredits=0\n");
+  TDbgFrm& f = Start();
+  OperatorScreens screens(
+      loop_, {MenuSkin().parent_path().parent_path(), QdDir() / "PARAMS2.DAT", "null"});
+  f.Operators = &screens;
+  loop_.Advance(3000);
+  struct Case {
+    int from, paid, to;  // price, coins paid toward its next credit, new price
+    int creditsAtClose, parAtClose;
+    int coins, credits;  // then this many coins give this balance
+  } cases[] = {
+      {3, 0, 1, 0, -2, 2, 0},  // 1/1 to 3/1: two coins are not a credit yet
+      {3, 0, 1, 0, -2, 3, 1},  // the third is
+      {1, 0, 3, 0, 0, 1, 1},   // 3/1 to 1/1: one coin, one credit
+      {1, 1, 2, 0, 0, 1, 1},   // one coin paid at 3/1, one more completes 2/1
+      {1, 2, 2, 1, -1, 0, 1},  // two coins paid at 3/1 already buy a credit at 2/1
+      {2, 1, 4, 2, 0, 1, 4},   // one coin paid at 2/1 buys two credits at 1/2
+      {1, 2, 1, 0, 0, 1, 1},   // the same price: nothing moves
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message()
+                 << "price " << c.from << " with " << c.paid << " coins paid, to " << c.to);
+    f.iCoinCredits = c.from;
+    SetCoinStep(&f);
+    f.iParCredits = (c.from <= 3 ? f.CoinStep : 0) + c.paid;
+    f.iCredits = 0;
+    f.iSysCounter = f.iUserCounter = 0;
+    loop_.Schedule(300, [&] {
+      screens.FrmTest.iCoinCredits = c.to;  // what its left and right do on item 1
+      screens.FrmTest.Hide();
+    });
+    f.PostMessage(WM_PANEL_INPUT, 500, 0);
+    loop_.Advance(1000);
+    EXPECT_EQ(f.iCredits, c.creditsAtClose);
+    EXPECT_EQ(f.iParCredits, c.parAtClose);
+    EXPECT_EQ(f.iSysCounter, c.creditsAtClose ? 1 : 0);
+    EXPECT_EQ(Calc().ReadInteger("DUZER", "iParCredits", -99), c.parAtClose);
+    for (int i = 0; i < c.coins; ++i) Press(6, 0);
+    EXPECT_EQ(f.iCredits, c.credits);
+  }
+}
+
 TEST_F(PanelEventsTest, StartNeedsCreditsAndAPauseAfterTheLastGame) {
   WriteGamesInUse(3);
   WriteCalc("iCredits=0\n");
