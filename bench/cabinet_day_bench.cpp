@@ -9,7 +9,8 @@
 // back from disk, must hold exactly what the tally says. Resident memory, descriptors and
 // threads are measured after a warm-up and at the end.
 //
-//   cabinet_day_bench [--seed N]        (CABINET_DAY_HOURS: virtual hours, default 24)
+//   cabinet_day_bench [--seed N]        (CABINET_DAY_HOURS: virtual hours, default 24;
+//                                        CABINET_DAY_LOG: a file for the shell's log lines)
 //
 // Prints "cabinet day: <figure>: <value> <unit>" lines; exit status 1 on any mismatch, on
 // memory growth above kMaxRssGrowthMiB, or on any growth of descriptors or threads.
@@ -336,8 +337,11 @@ class Day {
 
   int Run() {
     const auto wall0 = std::chrono::steady_clock::now();
+    // CABINET_DAY_LOG=FILE keeps every log line of the day.
+    if (const char* f = std::getenv("CABINET_DAY_LOG")) log_file_.open(f);
     SetLogSink([this](const std::string& line) {
       ++log_lines_;
+      if (log_file_.is_open()) log_file_ << line << '\n';
       if (log_seen_.insert(line).second && log_seen_.size() <= 5) log_first_.push_back(line);
     });
     if (!MakeRoot()) return 1;
@@ -1031,6 +1035,7 @@ class Day {
   std::size_t log_lines_ = 0;
   std::set<std::string> log_seen_;
   std::vector<std::string> log_first_;
+  std::ofstream log_file_;
 };
 
 }  // namespace
