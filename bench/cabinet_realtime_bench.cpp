@@ -15,7 +15,6 @@
 // byte, a leak beyond the bounds below, a zombie, a counter mismatch or a script step that did
 // not happen.
 #include <signal.h>
-#include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -204,7 +203,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "cabinet_realtime_bench: the panel simulator did not start\n");
     return 1;
   }
-  const std::string shm = "/cs-realtime-" + std::to_string(::getpid());
+  const SharedFrameName shmName("/cs-realtime-" + std::to_string(::getpid()));
+  const std::string& shm = shmName.str();
   if (!StartShell(
           r.build, r.root,
           {{"COINSHELL_SHM", shm}, {"COINSHELL_STANDIN_PLAY_MS", "3000"}, {"HOME", home.string()}},
@@ -390,6 +390,5 @@ int main(int argc, char** argv) {
   }
   (void)credits0;
   if (failed) ShowTail(shellErr);
-  ::shm_unlink(shm.c_str());
   return failed ? 1 : 0;
 }

@@ -19,7 +19,6 @@
 // One figure a line, "powercut: <name>: <value> <unit>"; exit status 1 on any failure.
 #include <signal.h>
 #include <sqlite3.h>
-#include <sys/mman.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -225,7 +224,8 @@ int main(int argc, char** argv) {
     rc << "pcm.!default {\n  type file\n  slave.pcm \"null\"\n  file \""
        << (beeps / "beep.raw").string() << "\"\n  format \"raw\"\n  truncate false\n}\n";
   }
-  const std::string shm = "/cs-powercut-" + std::to_string(::getpid());
+  const SharedFrameName shmName("/cs-powercut-" + std::to_string(::getpid()));
+  const std::string& shm = shmName.str();
   const fs::path simOut = tmp.path() / "panelsim.out";
   const fs::path shellErr = tmp.path() / "shell.stderr";
   const Env shellEnv = {
@@ -246,12 +246,14 @@ int main(int argc, char** argv) {
   int kills[kPhases] = {};
   std::vector<std::string> problems;
   auto problem = [&](int t, const std::string& what) {
-    if (problems.size() < 20) problems.push_back("trial " + std::to_string(t) + ": " + what);
+    if (problems.size() < 200) problems.push_back("trial " + std::to_string(t) + ": " + what);
   };
 
   // The trials, and one more start at the end that must come up and quit cleanly.
   for (int t = 0; t <= trials && !Interrupted(); ++t) {
     ClearDir(beeps);
+    std::error_code ec;
+    fs::remove(shellErr, ec);  // each start's own diagnostics
     Trial tr(root);
     tr.rng = &rng;
     const bool last = t == trials;
@@ -279,7 +281,19 @@ int main(int argc, char** argv) {
     }
     if (!tr.cut && !up) {
       ++hung;
-      problem(t, "the start did not reach startupDone in 60 s");
+      // What the hung start was doing, for whoever looks into it: its status reply (empty when
+      // the control socket does not answer), its state and kernel wait, and its diagnostics.
+      std::string state;
+      {
+        std::ifstream st("/proc/" + std::to_string(tr.shell.pid()) + "/wchan");
+        std::getline(st, state);
+      }
+      const ProcSample ps = Sample(tr.shell.pid());
+      problem(t, "the start did not reach startupDone in 60 s; wchan " + state + ", threads " +
+                     std::to_string(ps.threads) + ", children " + std::to_string(ps.children) +
+                     ", status " + tr.Status().substr(0, 400));
+      std::ifstream in(shellErr);
+      for (std::string l; std::getline(in, l);) problem(t, "  shell: " + l);
       tr.Cut();
     }
     if (up && tr.Due()) {
@@ -385,7 +399,6 @@ int main(int argc, char** argv) {
     }
     before = after;
   }
-  ::shm_unlink(shm.c_str());
 
   const bool interrupted = Interrupted();
   char wall[32];

@@ -2,7 +2,9 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <semaphore.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -313,6 +315,11 @@ bool Control::WaitFor(const std::string& key, const std::string& value,
 
 std::optional<std::string> Control::Request(const std::string& line, int timeoutMs) const {
   return ControlRequest(socket_, line, timeoutMs);
+}
+
+SharedFrameName::~SharedFrameName() {
+  ::shm_unlink(name_.c_str());
+  ::sem_unlink((name_ + "_SMMutex").c_str());
 }
 
 bool Nap(std::chrono::milliseconds d) {

@@ -115,6 +115,20 @@ class Control {
   fs::path socket_;
 };
 
+// The shell's frame block name for a run (COINSHELL_SHM): the block and its semaphore are named
+// objects that outlive the programs, removed when this goes.
+class SharedFrameName {
+ public:
+  explicit SharedFrameName(std::string name) : name_(std::move(name)) {}
+  ~SharedFrameName();
+  SharedFrameName(const SharedFrameName&) = delete;
+  SharedFrameName& operator=(const SharedFrameName&) = delete;
+  const std::string& str() const { return name_; }
+
+ private:
+  std::string name_;
+};
+
 // Sleeps up to d; false when interrupted.
 bool Nap(std::chrono::milliseconds d);
 
