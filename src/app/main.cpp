@@ -194,6 +194,12 @@ int main(int argc, char** argv) {
   if (const char* shots = std::getenv("COINSHELL_STANDIN_SCREENSHOTS"); checkWindow && shots) {
     checkWindow->SetPreviewSource(fs::path(shots) / "latest.png");
   }
+  // A service screen open at the close runs its modal loop beneath the close: hiding the screens
+  // ends those loops, so the exit reaches the main loop and the shell ends.
+  frm.OnClosed = [&screens] {
+    screens.HideAll();
+    QCoreApplication::exit(0);
+  };
   view.SetOperatorScreens(&screens);
   screens.OnScreenChanged = [&view] { view.update(); };
   view.move(0, 0);

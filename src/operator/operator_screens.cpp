@@ -71,6 +71,12 @@ void OperatorScreens::RunTestMenu(TestMenuValues* v) {
   *v = {t.iCoinCredits, t.iCredits, t.iVolume, t.iUserCounter, t.iUpdate, t.iUpdatePer};
 }
 
+void OperatorScreens::HideAll() {
+  for (OperatorScreen* s : All()) {
+    if (s->Visible()) s->Hide();
+  }
+}
+
 OperatorScreen* OperatorScreens::Front() const {
   OperatorScreen* front = nullptr;
   for (OperatorScreen* s : All()) {

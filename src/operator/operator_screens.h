@@ -73,6 +73,9 @@ class OperatorScreens {
   bool AnyVisible() const { return Front() != nullptr; }
   // The class names of the visible screens, from the back to the front.
   std::vector<std::string> VisibleScreens() const;
+  // Hides every screen, front first: the program's close, which must end the modal loops of an
+  // open test menu and settings screen.
+  void HideAll();
   // A key press for the screen in front; false when none is visible.
   bool FormKeyPress(char key);
 

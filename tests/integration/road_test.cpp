@@ -239,6 +239,21 @@ TEST_F(RoadTest, ServiceMenuFromThePanelChangesThePriceOnlyWhenLeft) {
   EXPECT_NE(priceAfter, priceBefore);
   EXPECT_EQ(std::stoi(Field("iCoinCredits")), priceAfter);
   EXPECT_EQ(ProfileFile::Load(calcPath).ReadInteger("DUZER", "iCredits", -1), 3);
+
+  // A quit while a service screen is open ends the shell all the same (a shutdown or a restart
+  // of the unit must not wait on the operator).
+  Panel("press SERVICE 60");
+  ASSERT_TRUE(WaitFor("front", "\"TFrmTest\"", 10s));
+  ASSERT_EQ(ControlRequest(root_ / "run/control", "quit", 5000).value_or(""), "ok\n");
+  int st = -1;
+  pid_t ended = 0;
+  for (int i = 0; i < 100 && ended == 0; ++i) {
+    ended = ::waitpid(shell_, &st, WNOHANG);
+    if (ended == 0) std::this_thread::sleep_for(100ms);
+  }
+  ASSERT_EQ(ended, shell_) << "the shell did not end within 10 s";
+  shell_ = -1;
+  EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0);
 }
 
 }  // namespace
