@@ -19,6 +19,7 @@
 // One figure a line, "powercut: <name>: <value> <unit>"; exit status 1 on any failure.
 #include <signal.h>
 #include <sqlite3.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -276,7 +277,7 @@ int main(int argc, char** argv) {
         up = true;
         break;
       }
-      if (Clock::now() - startedAt > 60s) break;
+      if (Clock::now() - startedAt > 60s || !tr.shell.Running()) break;
       std::this_thread::sleep_for(20ms);
     }
     if (!tr.cut && !up) {
@@ -289,9 +290,14 @@ int main(int argc, char** argv) {
         std::getline(st, state);
       }
       const ProcSample ps = Sample(tr.shell.pid());
-      problem(t, "the start did not reach startupDone in 60 s; wchan " + state + ", threads " +
-                     std::to_string(ps.threads) + ", children " + std::to_string(ps.children) +
-                     ", status " + tr.Status().substr(0, 400));
+      std::string ended = "still running";
+      if (const auto st = tr.shell.Wait(0ms)) {
+        ended = WIFSIGNALED(*st) ? "killed by signal " + std::to_string(WTERMSIG(*st))
+                                 : "ended with exit status " + std::to_string(WEXITSTATUS(*st));
+      }
+      problem(t, "the start did not reach startupDone (" + ended + "); wchan " + state +
+                     ", threads " + std::to_string(ps.threads) + ", children " +
+                     std::to_string(ps.children) + ", status " + tr.Status().substr(0, 400));
       std::ifstream in(shellErr);
       for (std::string l; std::getline(in, l);) problem(t, "  shell: " + l);
       tr.Cut();
